@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Prepares a Debian 12 machine to build Vastora: the build packages, and the VST3 SDK with
+# VSTGUI built from Debian's own source package into a machine-wide prefix outside the repo.
+# Every step checks whether it was done already, so a second run takes seconds.
+#
+#   scripts/setup.sh                 set everything up (default prefix /opt/vst3sdk-3.7.10)
+#   VST3_SDK_DIR=/path scripts/setup.sh   use an SDK tree the user already has
+#
+# Prints nothing on stdout but the SDK directory on its last line, so callers can capture it.
+set -euo pipefail
+
+SDK_VERSION="3.7.10.14+~4.13.3-4"
+SDK_PREFIX="${VST3_SDK_PREFIX:-/opt/vst3sdk-3.7.10}"
+repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+log() { echo "setup: $*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+packages=(
+  build-essential cmake ninja-build pkgconf ccache
+  libx11-dev libxcb1-dev libxcb-util-dev libxcb-cursor-dev libxcb-keysyms1-dev libxcb-xkb-dev
+  libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libcairo2-dev libpango1.0-dev
+  libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth x11-utils fonts-liberation libxtst-dev
+)
+
+install_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    log "build packages present"
+    return
+  fi
+  log "installing: ${missing[*]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+# name of each orig tarball component -> pinned sha256
+declare -A sums=(
+  [orig]=0c9fa7b578f8549d6ce6efeb427e9c7df8ca0e018bea13a523b78bb167663b81
+  [base]=b9eb5c1e57ca2ef6b2560dd0e13822dd5a51e437b8f5a6c421b099d621d2bffb
+  [cmake]=f4699e910a67e585d7d177b2a48f6aa43706b3f073c8e454615f094484374349
+  [pluginterfaces]=fd426c6b26ef93fdfdc8aef7e9b836c1bf43f25b8a1ef4c0642a41fb9250ab8a
+  [public-sdk]=ca1f70406b36f0763c799085c67deed5befc69514cc2b9cacb804512e95db335
+  [vstgui4]=5a7673c7b22a66086a6749a0c7ff447fcfc4a10d2c2013d58ff1320be4e8456f
+)
+
+# Fetches the orig tarballs through a private apt configuration: its own sources list (deb-src of
+# trixie), lists and cache, so the system's apt sources stay untouched.
+download_sources() {
+  local dl="$1"
+  local aptdir="$dl/apt"
+  mkdir -p "$aptdir/lists/partial" "$aptdir/cache/archives/partial" "$aptdir/etc/preferences.d" "$aptdir/etc/sources.list.d"
+  echo "deb-src http://deb.debian.org/debian trixie main" >"$aptdir/etc/sources.list"
+  local opts=(
+    -o "Dir::Etc::SourceList=$aptdir/etc/sources.list"
+    -o "Dir::Etc::SourceParts=$aptdir/etc/sources.list.d"
+    -o "Dir::Etc::Preferences=$aptdir/etc/preferences"
+    -o "Dir::Etc::PreferencesParts=$aptdir/etc/preferences.d"
+    -o "Dir::State::Lists=$aptdir/lists"
+    -o "Dir::Cache=$aptdir/cache"
+    -o "Debug::NoLocking=1"
+    -o "APT::Sandbox::User=root"
+  )
+  local all_present=1
+  for c in "${!sums[@]}"; do
+    ls "$dl"/vst3sdk_*."$([ "$c" = orig ] && echo orig || echo "orig-$c")".tar.* >/dev/null 2>&1 || all_present=0
+  done
+  [ $all_present -eq 1 ] && { log "source tarballs present"; return; }
+
+  log "reading the trixie source index"
+  apt-get "${opts[@]}" update -qq >&2
+  local uris
+  uris=$(apt-get "${opts[@]}" --print-uris source "vst3sdk=$SDK_VERSION" 2>/dev/null | grep -o "'[^']*orig[^']*'" | tr -d "'")
+  [ -n "$uris" ] || { log "no source URIs for vst3sdk=$SDK_VERSION"; exit 1; }
+  local url file comp
+  for url in $uris; do
+    file="${url##*/}"
+    case "$file" in
+      *.orig.tar.*) comp=orig ;;
+      *.orig-*.tar.*) comp="${file#*.orig-}"; comp="${comp%%.tar.*}" ;;
+      *) continue ;;
+    esac
+    [ -n "${sums[$comp]:-}" ] || { log "unexpected component $comp"; exit 1; }
+    if [ -f "$dl/$file" ] && echo "${sums[$comp]}  $dl/$file" | sha256sum -c --quiet - 2>/dev/null; then
+      continue
+    fi
+    log "downloading $file"
+    /usr/lib/apt/apt-helper download-file "$url" "$dl/$file" "SHA256:${sums[$comp]}" >&2
+  done
+}
+
+# Lays the SDK tree out as the upstream SDK has it: the plain orig tarball at the root, each
+# component in its own folder (public-sdk as public.sdk).
+lay_out_sdk() {
+  local dl="$1" dest="$2"
+  local stage="$dest.partial"
+  rm -rf "$stage"
+  mkdir -p "$stage"
+  tar -xf "$(ls "$dl"/vst3sdk_*.orig.tar.*)" -C "$stage" --strip-components=1
+  local c dir
+  for c in base cmake pluginterfaces public-sdk vstgui4; do
+    dir="$c"
+    [ "$c" = public-sdk ] && dir=public.sdk
+    rm -rf "${stage:?}/$dir"
+    mkdir -p "$stage/$dir"
+    tar -xf "$(ls "$dl"/vst3sdk_*.orig-"$c".tar.*)" -C "$stage/$dir" --strip-components=1
+  done
+  mv "$stage" "$dest"
+}
+
+apply_patches() {
+  local dest="$1" p
+  shopt -s nullglob
+  for p in "$repo_root"/cmake/patches/*.patch; do
+    if patch -d "$dest" -p1 -R --dry-run -s -f <"$p" >/dev/null 2>&1; then
+      continue # already applied
+    fi
+    log "patching SDK: $(basename "$p")"
+    patch -d "$dest" -p1 -s -f <"$p" >&2
+  done
+  shopt -u nullglob
+}
+
+# The SDK's validator is built once next to the SDK so that every checkout can run it.
+build_validator() {
+  local sdk="$1"
+  local build="$sdk/build-validator"
+  if [ -x "$build/bin/Release/validator" ] && [ "$build/bin/Release/validator" -nt "$sdk/public.sdk/samples/vst-hosting/validator/source/validator.cpp" ]; then
+    return
+  fi
+  log "building the SDK validator"
+  cmake -S "$sdk" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DSMTG_ENABLE_VST3_PLUGIN_EXAMPLES=OFF -DSMTG_ENABLE_VST3_HOSTING_EXAMPLES=ON \
+    -DSMTG_ENABLE_VSTGUI_SUPPORT=OFF -DSMTG_RUN_VST_VALIDATOR=OFF -DSMTG_CREATE_PLUGIN_LINK=OFF >&2
+  cmake --build "$build" --target validator >&2
+}
+
+main() {
+  install_packages
+  local sdk
+  if [ -n "${VST3_SDK_DIR:-}" ]; then
+    sdk="$VST3_SDK_DIR"
+    [ -f "$sdk/CMakeLists.txt" ] && [ -d "$sdk/vstgui4" ] || { log "VST3_SDK_DIR=$sdk is not a VST3 SDK tree"; exit 1; }
+    log "using the SDK at $sdk"
+  else
+    sdk="$SDK_PREFIX"
+    if [ ! -f "$sdk/.laid-out" ]; then
+      [ -w "$(dirname "$sdk")" ] || { as_root mkdir -p "$sdk" "$sdk.src"; as_root chown "$(id -u):$(id -g)" "$sdk" "$sdk.src"; }
+      mkdir -p "$sdk.src"
+      download_sources "$sdk.src"
+      rm -rf "$sdk"
+      lay_out_sdk "$sdk.src" "$sdk"
+      touch "$sdk/.laid-out"
+    else
+      log "SDK present at $sdk"
+    fi
+  fi
+  apply_patches "$sdk"
+  build_validator "$sdk"
+  echo "$sdk"
+}
+
+main "$@"
