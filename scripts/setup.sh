@@ -25,7 +25,7 @@ packages=(
   libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libcairo2-dev libpango1.0-dev
   libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils fonts-liberation libxtst-dev
+  xvfb xauth x11-utils fonts-liberation libxtst-dev locales
 )
 
 install_packages() {
@@ -143,8 +143,18 @@ build_validator() {
   cmake --build "$build" --target validator >&2
 }
 
+# Tests check that value texts ignore the process's locale; they need one with a decimal comma.
+ensure_test_locale() {
+  if locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    return
+  fi
+  log "generating the de_DE.UTF-8 locale for the tests"
+  as_root localedef -i de_DE -f UTF-8 de_DE.UTF-8 >&2
+}
+
 main() {
   install_packages
+  ensure_test_locale
   local sdk
   if [ -n "${VST3_SDK_DIR:-}" ]; then
     sdk="$VST3_SDK_DIR"

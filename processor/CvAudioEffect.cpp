@@ -1,0 +1,111 @@
+#include "processor/CvAudioEffect.h"
+
+#include "pluginterfaces/vst/ivstparameterchanges.h"
+
+#include <cmath>
+
+namespace corvella {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+CvAudioEffect::CvAudioEffect(const CvParamSpec* table, std::int32_t count, const FUID& controllerClassId)
+    : parameterSet(table, count), plainValues(static_cast<std::size_t>(count > 0 ? count : 0))
+{
+    setControllerClass(controllerClassId);
+    for (std::int32_t i = 0; i < count; ++i)
+        storePlain(i, table[i].defaultPlain);
+}
+
+tresult PLUGIN_API CvAudioEffect::initialize(FUnknown* context)
+{
+    const tresult result = AudioEffect::initialize(context);
+    if (result != kResultOk)
+        return result;
+    addAudioInput(STR16("Stereo In"), SpeakerArr::kStereo, kMain, BusInfo::kDefaultActive);
+    addAudioOutput(STR16("Stereo Out"), SpeakerArr::kStereo, kMain, BusInfo::kDefaultActive);
+    return kResultOk;
+}
+
+tresult PLUGIN_API CvAudioEffect::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
+                                                     SpeakerArrangement* outputs, int32 numOuts)
+{
+    if (numIns != 1 || numOuts != 1 || !inputs || !outputs)
+        return kResultFalse;
+    // Only the channel counts matter: any two mono or any two two-channel arrangements will do.
+    const int32 channels = SpeakerArr::getChannelCount(inputs[0]);
+    if (channels != SpeakerArr::getChannelCount(outputs[0]) || (channels != 1 && channels != 2))
+        return kResultFalse;
+    AudioBus* in = getAudioInput(0);
+    AudioBus* out = getAudioOutput(0);
+    if (!in || !out) // not initialized yet
+        return kResultFalse;
+    in->setArrangement(inputs[0]);
+    out->setArrangement(outputs[0]);
+    return kResultTrue;
+}
+
+tresult PLUGIN_API CvAudioEffect::canProcessSampleSize(int32 symbolicSampleSize)
+{
+    return symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64 ? kResultTrue : kResultFalse;
+}
+
+tresult PLUGIN_API CvAudioEffect::setupProcessing(ProcessSetup& setup)
+{
+    // Zero, negative, NaN, infinite and absurd rates alike fall back to 44.1 kHz.
+    const double rate = setup.sampleRate;
+    sampleRate = (rate > 0.0 && rate <= kMaxSampleRate) ? rate : kDefaultSampleRate;
+    maxSamplesPerBlock = setup.maxSamplesPerBlock;
+    return AudioEffect::setupProcessing(setup);
+}
+
+void CvAudioEffect::applyParameterChanges(ProcessData& data)
+{
+    IParameterChanges* changes = data.inputParameterChanges;
+    if (!changes)
+        return;
+    const int32 queueCount = changes->getParameterCount();
+    for (int32 q = 0; q < queueCount; ++q)
+    {
+        IParamValueQueue* queue = changes->getParameterData(q);
+        if (!queue)
+            continue;
+        const ParamID id = queue->getParameterId();
+        const int32 points = queue->getPointCount();
+        if (points <= 0)
+            continue;
+        // The value at the end of the block counts; there is no automation inside a block.
+        int32 offset = 0;
+        ParamValue value = 0.0;
+        if (queue->getPoint(points - 1, offset, value) != kResultOk || !std::isfinite(value))
+            continue;
+        const std::int32_t index = parameterSet.indexOf(id);
+        if (index < 0)
+            continue;
+        storePlain(index, CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], value));
+    }
+}
+
+double CvAudioEffect::getPlainValue(ParamID id) const
+{
+    const std::int32_t index = parameterSet.indexOf(id);
+    return index < 0 ? 0.0 : loadPlain(index);
+}
+
+double CvAudioEffect::getNormalizedValue(ParamID id) const
+{
+    const std::int32_t index = parameterSet.indexOf(id);
+    if (index < 0)
+        return 0.0;
+    return CvParameterSet::toNormalized(parameterSet.getRecords()[std::size_t(index)], loadPlain(index));
+}
+
+void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
+{
+    const std::int32_t index = parameterSet.indexOf(id);
+    if (index < 0 || !std::isfinite(normalized))
+        return;
+    storePlain(index, CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized));
+}
+
+} // namespace corvella

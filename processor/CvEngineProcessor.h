@@ -1,0 +1,180 @@
+#pragma once
+
+#include "engine/CvDspEngine.h"
+#include "processor/CvAudioEffect.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <new>
+
+namespace corvella {
+
+// Turns CvAudioEffect into a working effect around one DSP engine of type T, held by value and
+// driven only through the CvDspEngine operations: prepare on set-up, reset on activation, all
+// parameter values before every block, and process for every block of 32- or 64-bit samples.
+template <typename T>
+class CvEngineProcessor : public CvAudioEffect
+{
+public:
+    CvEngineProcessor(const CvParamSpec* table, std::int32_t count, const Steinberg::FUID& controllerClassId)
+        : CvAudioEffect(table, count, controllerClassId)
+    {
+    }
+
+    Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override
+    {
+        if (state)
+            engineInterface().reset();
+        active.store(state != 0, std::memory_order_release);
+        return Steinberg::Vst::AudioEffect::setActive(state);
+    }
+
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override
+    {
+        const Steinberg::tresult result = CvAudioEffect::setState(state);
+        // While processing runs, the engine belongs to the audio thread, and process() pushes
+        // every value at the next block anyway.
+        if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))
+            pushParametersToEngine();
+        return result;
+    }
+
+    Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override
+    {
+        const Steinberg::tresult result = CvAudioEffect::setupProcessing(setup);
+        engineInterface().prepare(sampleRate, maxSamplesPerBlock);
+        allocateWorkBuffers();
+        prepared = true;
+        return result;
+    }
+
+    Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override
+    {
+        using namespace Steinberg;
+        using namespace Steinberg::Vst;
+
+        acquireLoadedState();
+        applyParameterChanges(data);
+        pushParametersToEngine();
+
+        if (data.numInputs == 0 || data.numOutputs == 0 || !data.inputs || !data.outputs || !prepared)
+            return kResultOk;
+        AudioBusBuffers& in = data.inputs[0];
+        AudioBusBuffers& out = data.outputs[0];
+        const int32 channels = in.numChannels;
+        out.silenceFlags = 0;
+        if (data.numSamples < 1)
+            return kResultOk;
+        // A host that supplies fewer output than input channels (or none at all) breaks the
+        // process contract: write nothing it did not hand us.
+        const int32 used = std::min<int32>(channels, 2);
+        if (used < 1 || out.numChannels < used)
+            return kResultOk;
+
+        if (data.symbolicSampleSize == kSample32)
+            process32(in, out, used, data.numSamples);
+        else if (data.symbolicSampleSize == kSample64)
+            process64(in, out, used, data.numSamples);
+        else
+            return kResultFalse;
+        return kResultOk;
+    }
+
+    // Every record's plain value into the engine, in record order.
+    void pushParametersToEngine()
+    {
+        CvDspEngine& e = engineInterface();
+        for (const CvParamSpec& spec : getParameterSet().getRecords())
+            e.setParameter(spec.id, getPlainValue(spec.id));
+    }
+
+protected:
+    T engine;
+    bool prepared = false;
+
+private:
+    // Hosts that ask for more than this per block get their blocks rendered in chunks.
+    static constexpr Steinberg::int32 kMaxWorkFrames = 1 << 20;
+    static constexpr Steinberg::int32 kFallbackWorkFrames = 1024;
+
+    CvDspEngine& engineInterface() { return engine; }
+
+    template <typename Sample>
+    static bool hasChannels(Sample** buffers, Steinberg::int32 count)
+    {
+        if (!buffers)
+            return false;
+        for (Steinberg::int32 c = 0; c < count; ++c)
+            if (!buffers[c])
+                return false;
+        return true;
+    }
+
+    // The engine works directly on the host's buffers. With one channel, both engine outputs
+    // point at it, so it ends up with the engine's right output.
+    void process32(Steinberg::Vst::AudioBusBuffers& in, Steinberg::Vst::AudioBusBuffers& out,
+                   Steinberg::int32 channels, Steinberg::int32 numSamples)
+    {
+        if (!hasChannels(in.channelBuffers32, channels) || !hasChannels(out.channelBuffers32, channels))
+            return;
+        const int right = channels >= 2 ? 1 : 0;
+        engineInterface().process(in.channelBuffers32[0], in.channelBuffers32[right], out.channelBuffers32[0],
+                                  out.channelBuffers32[right], numSamples);
+    }
+
+    // The engine works in float: convert through working buffers kept from setupProcessing, so
+    // that nothing is allocated here. With one channel the engine's left output is kept.
+    void process64(Steinberg::Vst::AudioBusBuffers& in, Steinberg::Vst::AudioBusBuffers& out,
+                   Steinberg::int32 channels, Steinberg::int32 numSamples)
+    {
+        if (!hasChannels(in.channelBuffers64, channels) || !hasChannels(out.channelBuffers64, channels))
+            return;
+        const int right = channels >= 2 ? 1 : 0;
+        Steinberg::Vst::Sample64* const* src = in.channelBuffers64;
+        Steinberg::Vst::Sample64* const* dst = out.channelBuffers64;
+        if (workFrames == 0)
+        {
+            // No working memory could be had: silence rather than garbage.
+            for (Steinberg::int32 c = 0; c < channels; ++c)
+                std::fill(dst[c], dst[c] + numSamples, 0.0);
+            return;
+        }
+        float* inL = work.get();
+        float* inR = inL + workFrames;
+        float* outL = inR + workFrames;
+        float* outR = outL + workFrames;
+        for (Steinberg::int32 done = 0; done < numSamples;)
+        {
+            const Steinberg::int32 n = std::min(workFrames, numSamples - done);
+            for (Steinberg::int32 i = 0; i < n; ++i)
+            {
+                inL[i] = static_cast<float>(src[0][done + i]);
+                inR[i] = static_cast<float>(src[right][done + i]);
+            }
+            engineInterface().process(inL, inR, outL, outR, n);
+            for (Steinberg::int32 i = 0; i < n; ++i)
+                dst[0][done + i] = static_cast<double>(outL[i]);
+            if (channels >= 2)
+                for (Steinberg::int32 i = 0; i < n; ++i)
+                    dst[1][done + i] = static_cast<double>(outR[i]);
+            done += n;
+        }
+    }
+
+    void allocateWorkBuffers()
+    {
+        Steinberg::int32 frames = maxSamplesPerBlock > 0 ? maxSamplesPerBlock : kFallbackWorkFrames;
+        frames = std::min(frames, kMaxWorkFrames);
+        if (frames == workFrames && work)
+            return;
+        work.reset(new (std::nothrow) float[std::size_t(frames) * 4]());
+        workFrames = work ? frames : 0;
+    }
+
+    std::unique_ptr<float[]> work; // left in, right in, left out, right out
+    Steinberg::int32 workFrames = 0;
+    std::atomic<bool> active{false};
+};
+
+} // namespace corvella

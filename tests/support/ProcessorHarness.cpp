@@ -1,0 +1,105 @@
+#include "ProcessorHarness.h"
+
+#include <cstring>
+
+namespace corvella::testing {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+ProcessorHarness::ProcessorHarness(FUnknown* component)
+    : comp(U::cast<IComponent>(component)), proc(U::cast<IAudioProcessor>(component))
+{
+}
+
+tresult ProcessorHarness::setBusArrangement(SpeakerArrangement arrangement)
+{
+    SpeakerArrangement in = arrangement, out = arrangement;
+    return proc->setBusArrangements(&in, 1, &out, 1);
+}
+
+tresult ProcessorHarness::setup(double sampleRate, int32 maxBlock, int32 size)
+{
+    sampleSize = size;
+    ProcessSetup setup{kRealtime, size, maxBlock, sampleRate};
+    return proc->setupProcessing(setup);
+}
+
+tresult ProcessorHarness::activate(bool on)
+{
+    const tresult result = comp->setActive(on);
+    proc->setProcessing(on);
+    return result;
+}
+
+void ProcessorHarness::start(double sampleRate, int32 maxBlock, int32 size, SpeakerArrangement arrangement)
+{
+    initialize();
+    setBusArrangement(arrangement);
+    setup(sampleRate, maxBlock, size);
+    activate(true);
+}
+
+tresult ProcessorHarness::flush(const BlockChanges& changes)
+{
+    ProcessData data;
+    data.symbolicSampleSize = sampleSize;
+    ParameterChanges inChanges(16);
+    addChanges(inChanges, changes);
+    data.inputParameterChanges = &inChanges;
+    return proc->process(data);
+}
+
+std::vector<char> ProcessorHarness::getState()
+{
+    MemoryStream stream;
+    if (comp->getState(&stream) != kResultOk)
+        return {};
+    return std::vector<char>(stream.getData(), stream.getData() + stream.getSize());
+}
+
+tresult ProcessorHarness::setState(const std::vector<char>& bytes)
+{
+    std::vector<char> copy = bytes;
+    MemoryStream stream(copy.data(), static_cast<TSize>(copy.size()));
+    return comp->setState(&stream);
+}
+
+void addChanges(ParameterChanges& target, const BlockChanges& changes)
+{
+    for (auto [id, value] : changes)
+    {
+        int32 index = 0;
+        if (IParamValueQueue* queue = target.addParameterData(id, index))
+            queue->addPoint(0, value, index);
+    }
+}
+
+IMPLEMENT_FUNKNOWN_METHODS(RefusingStream, IBStream, IBStream::iid)
+
+tresult PLUGIN_API RefusingStream::read(void*, int32, int32* numBytesRead)
+{
+    if (numBytesRead)
+        *numBytesRead = 0;
+    return kResultFalse;
+}
+
+tresult PLUGIN_API RefusingStream::write(void*, int32 numBytes, int32* written)
+{
+    const int32 accepted = std::min(numBytes, capacity - used);
+    used += accepted;
+    if (written)
+        *written = accepted;
+    return accepted == numBytes ? kResultOk : kResultFalse;
+}
+
+tresult PLUGIN_API RefusingStream::seek(int64, int32, int64*) { return kNotImplemented; }
+
+tresult PLUGIN_API RefusingStream::tell(int64* pos)
+{
+    if (pos)
+        *pos = used;
+    return kResultOk;
+}
+
+} // namespace corvella::testing
