@@ -8,8 +8,13 @@ build_type="${VASTORA_BUILD_TYPE:-Release}"
 export CCACHE_DIR="${CCACHE_DIR:-/var/tmp/vastora-ccache}"
 
 configure_and_build() {
-  local sdk
-  sdk="$("$repo_root/scripts/setup.sh")"
-  cmake -S "$repo_root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DVST3_SDK_DIR="$sdk" >/dev/null
+  sdk_dir="$("$repo_root/scripts/setup.sh")"
+  cmake -S "$repo_root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DVST3_SDK_DIR="$sdk_dir" >/dev/null
   cmake --build "$build_dir" "$@"
+}
+
+# The SDK's validator: the one setup.sh built beside the SDK, else the build tree's own.
+validator_path() {
+  local prebuilt="$sdk_dir/build-validator/bin/Release/validator"
+  if [ -x "$prebuilt" ]; then echo "$prebuilt"; else echo "$build_dir/bin/$build_type/validator"; fi
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "controller/CvFactoryPreset.h"
+#include "params/CvParameterSet.h"
+
+#include "public.sdk/source/vst/vsteditcontroller.h"
+
+#include <vector>
+
+namespace corvella {
+
+// ID of the factory program list and of its program-change parameter.
+constexpr Steinberg::Vst::ParamID kProgramListId = 0x7FFF0000;
+
+// The framework's edit controller: one host parameter per table record, value texts from its own
+// parameter set, a "Factory" program list whose program-change parameter applies a preset through
+// the host, the controller state in the processor's format, and the editor for "editor".
+// A product supplies the table (constructor), its presets (getFactoryPresets) and its editor
+// (createEditorView).
+class CvEditController : public Steinberg::Vst::EditControllerEx1
+{
+public:
+    CvEditController(const CvParamSpec* table, std::int32_t count);
+    ~CvEditController() override;
+
+    Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+    Steinberg::tresult PLUGIN_API setComponentState(Steinberg::IBStream* state) override;
+    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
+    Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
+    Steinberg::tresult PLUGIN_API getParamStringByValue(Steinberg::Vst::ParamID id,
+                                                        Steinberg::Vst::ParamValue valueNormalized,
+                                                        Steinberg::Vst::String128 string) override;
+    Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::Vst::TChar* string,
+                                                        Steinberg::Vst::ParamValue& valueNormalized) override;
+    Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
+                                                     Steinberg::Vst::ParamValue value) override;
+    Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+
+    // The product's editor; null by default.
+    virtual Steinberg::IPlugView* createEditorView(Steinberg::FIDString name);
+    // The product's factory presets, or null when it has none.
+    virtual const std::vector<CvFactoryPreset>* getFactoryPresets();
+
+    // Applies preset `index` value by value through the host, without changing the current program.
+    void applyFactoryPreset(std::int32_t index);
+    const CvParameterSet& getParameterSet() const { return parameterSet; }
+    std::int32_t getCurrentProgram() const { return currentProgram; }
+
+protected:
+    void setupFactoryPrograms();
+
+private:
+    std::int32_t programForValue(double value);
+    double valueForProgram(std::int32_t program);
+
+    CvParameterSet parameterSet;
+    bool applyingState = false; // true while setComponentState runs: no preset is applied then
+    std::int32_t currentProgram = -1;
+    bool hasProgramList = false;
+};
+
+// Fills a String128 from 8-bit text: zero-filled, at most 127 characters, empty for null text.
+void copyToString128(const char* text, Steinberg::Vst::String128 target);
+
+} // namespace corvella

@@ -1,0 +1,94 @@
+// The factory program list of CvEditController and preset selection.
+#include "controller/CvEditController.h"
+
+#include <cmath>
+
+namespace corvella {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+void CvEditController::setupFactoryPrograms()
+{
+    const std::vector<CvFactoryPreset>* presets = getFactoryPresets();
+    if (!presets || presets->empty())
+        return;
+
+    String128 title;
+    copyToString128("Factory", title);
+    auto* list = new ProgramList(title, kProgramListId, kRootUnitId);
+    for (const CvFactoryPreset& preset : *presets)
+    {
+        String128 name;
+        copyToString128(preset.name.c_str(), name);
+        list->addProgram(name);
+    }
+    addProgramList(list);
+
+    String128 unitName;
+    copyToString128("Root", unitName);
+    addUnit(new Unit(unitName, kRootUnitId, kNoParentUnitId, kProgramListId));
+
+    if (Parameter* programChange = list->getParameter())
+        parameters.addParameter(programChange);
+    hasProgramList = true;
+}
+
+std::int32_t CvEditController::programForValue(double value)
+{
+    const std::vector<CvFactoryPreset>* presets = getFactoryPresets();
+    if (!presets || presets->empty())
+        return -1;
+    const auto n = static_cast<std::int32_t>(presets->size());
+    if (n == 1)
+        return 0;
+    const double p = std::round((n - 1) * value);
+    return (p >= 0.0 && p < n) ? static_cast<std::int32_t>(p) : -1;
+}
+
+double CvEditController::valueForProgram(std::int32_t program)
+{
+    const std::vector<CvFactoryPreset>* presets = getFactoryPresets();
+    const auto n = presets ? static_cast<std::int32_t>(presets->size()) : 0;
+    return n > 1 ? static_cast<double>(program) / (n - 1) : 0.0;
+}
+
+tresult PLUGIN_API CvEditController::setParamNormalized(ParamID id, ParamValue value)
+{
+    const tresult result = EditController::setParamNormalized(id, value);
+    if (!hasProgramList || id != kProgramListId || applyingState)
+        return result;
+
+    const std::int32_t program = programForValue(value);
+    if (program == currentProgram)
+        return result;
+    applyFactoryPreset(program);
+    currentProgram = program;
+    return result;
+}
+
+void CvEditController::applyFactoryPreset(std::int32_t index)
+{
+    const std::vector<CvFactoryPreset>* presets = getFactoryPresets();
+    if (!presets || index < 0 || static_cast<std::size_t>(index) >= presets->size())
+        return;
+    // Each value reaches the host as an ordinary edit, so the processor receives it as a
+    // parameter change and the host can record it.
+    for (const auto& [id, plain] : (*presets)[static_cast<std::size_t>(index)].values)
+    {
+        const CvParamSpec* spec = parameterSet.findSpec(id);
+        if (!spec)
+            continue;
+        const double normalized = CvParameterSet::toNormalized(*spec, plain);
+        if (componentHandler)
+            componentHandler->beginEdit(id);
+        setParamNormalized(id, normalized);
+        if (componentHandler)
+        {
+            componentHandler->performEdit(id, normalized);
+            componentHandler->endEdit(id);
+        }
+    }
+}
+
+} // namespace corvella

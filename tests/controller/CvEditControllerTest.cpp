@@ -1,0 +1,186 @@
+// Framework behaviour of CvEditController that the product's own data does not reach: other
+// preset lists, odd state streams, unknown IDs.
+#include "controller/CvEditController.h"
+#include "params/VastoraParams.h"
+#include "support/ProcessorHarness.h"
+#include "support/StateBytes.h"
+
+#include "host/TestHost.h"
+#include "pluginterfaces/vst/ivstunits.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace corvella;
+using namespace corvella::testing;
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+class PresetController : public CvEditController
+{
+public:
+    explicit PresetController(std::vector<CvFactoryPreset> presets, bool none = false)
+        : CvEditController(vastora::parameterSpecs(), vastora::kParamCount), presets(std::move(presets)), none(none)
+    {
+    }
+    const std::vector<CvFactoryPreset>* getFactoryPresets() override { return none ? nullptr : &presets; }
+
+private:
+    std::vector<CvFactoryPreset> presets;
+    bool none;
+};
+
+std::vector<CvFactoryPreset> threePresets()
+{
+    return {{"Short", {{0, 10.0}, {3, 0.5}}},
+            {"Odd", {{77, 1.0}, {5, 20.0}}}, // ID 77 is no parameter
+            {"Long", {{3, 12.0}}}};
+}
+
+struct Fixture
+{
+    IPtr<PresetController> controller;
+    HostApplication host;
+    RecordingHandler handler;
+    explicit Fixture(std::vector<CvFactoryPreset> presets, bool none = false)
+        : controller(owned(new PresetController(std::move(presets), none)))
+    {
+        controller->initialize(&host);
+        controller->setComponentHandler(&handler);
+    }
+    ~Fixture()
+    {
+        controller->setComponentHandler(nullptr);
+        controller->terminate();
+    }
+    tresult load(const std::vector<char>& bytes)
+    {
+        std::vector<char> copy = bytes;
+        MemoryStream stream(copy.data(), TSize(copy.size()));
+        return controller->setComponentState(&stream);
+    }
+    std::vector<char> save()
+    {
+        MemoryStream stream;
+        EXPECT_EQ(controller->getState(&stream), kResultOk);
+        return std::vector<char>(stream.getData(), stream.getData() + stream.getSize());
+    }
+    double plain(ParamID id)
+    {
+        return CvParameterSet::toPlain(*controller->getParameterSet().findSpec(id), controller->getParamNormalized(id));
+    }
+};
+
+const std::vector<double> kValues = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
+
+} // namespace
+
+TEST(CvEditController, WithoutPresetsThereIsNoProgramListButTheIndexIsKept)
+{
+    for (bool none : {true, false})
+    {
+        Fixture f({}, none);
+        EXPECT_EQ(f.controller->getParameterCount(), 12);
+        EXPECT_EQ(f.controller->getUnitCount(), 0);
+        EXPECT_EQ(f.controller->getProgramListCount(), 0);
+        ASSERT_EQ(f.load(StateBytes::make(2, kValues, true, 5)), kResultOk);
+        EXPECT_EQ(f.controller->getCurrentProgram(), 5);
+        EXPECT_EQ(StateBytes::readI32(f.save(), 104), 5);
+    }
+}
+
+TEST(CvEditController, ProgramValuesMapToTheNearestPreset)
+{
+    Fixture single({{"Only", {{0, 10.0}}}});
+    for (double v : {0.0, 0.3, 1.0})
+    {
+        single.controller->setParamNormalized(kProgramListId, v);
+        EXPECT_EQ(single.controller->getCurrentProgram(), 0) << v;
+    }
+
+    Fixture f(threePresets());
+    f.controller->setParamNormalized(kProgramListId, 0.74); // 1.48 -> 1
+    EXPECT_EQ(f.controller->getCurrentProgram(), 1);
+    f.controller->setParamNormalized(kProgramListId, 0.75); // 1.5 -> 2
+    EXPECT_EQ(f.controller->getCurrentProgram(), 2);
+    f.controller->setParamNormalized(kProgramListId, 0.0);
+    EXPECT_EQ(f.controller->getCurrentProgram(), 0);
+}
+
+TEST(CvEditController, PresetEntriesForUnknownIdsAreSkippedWithoutEdits)
+{
+    Fixture f(threePresets());
+    f.controller->setParamNormalized(kProgramListId, 0.5); // "Odd"
+    ASSERT_EQ(f.handler.edits.size(), 3u);
+    EXPECT_EQ(f.handler.edits[0].id, 5u);
+    EXPECT_DOUBLE_EQ(f.plain(5), 20.0);
+}
+
+TEST(CvEditController, ApplyingAPresetDirectlyLeavesTheCurrentProgram)
+{
+    Fixture f(threePresets());
+    f.controller->applyFactoryPreset(2);
+    EXPECT_NEAR(f.plain(3), 12.0, 1e-9);
+    EXPECT_EQ(f.controller->getCurrentProgram(), -1);
+    f.handler.edits.clear();
+    f.controller->applyFactoryPreset(3);
+    f.controller->applyFactoryPreset(-1);
+    EXPECT_TRUE(f.handler.edits.empty());
+}
+
+TEST(CvEditController, StateStreamsOfEveryShape)
+{
+    std::vector<double> twenty = kValues;
+    twenty.resize(20, 1.0);
+    struct Case
+    {
+        const char* what;
+        std::vector<char> bytes;
+        tresult result;
+        int valuesSet; // how many leading parameters took kValues
+        int32 program; // expected current program afterwards
+    };
+    const Case cases[] = {
+        {"count 20", StateBytes::make(2, twenty, true, 2), kResultOk, 12, 2},
+        {"count 5", StateBytes().i32(2).i32(5).f64(100).f64(50).f64(2000).f64(3.5).f64(20).i32(2).get(), kResultOk, 5, 2},
+        {"program 3 is outside", StateBytes::make(2, kValues, true, 3), kResultOk, 12, -1},
+        {"program -3", StateBytes::make(2, kValues, true, -3), kResultOk, 12, -1},
+        {"version 1", StateBytes::make(1, kValues, false), kResultOk, 12, 1},
+        {"missing program", StateBytes::make(2, kValues, false), kResultOk, 12, 1},
+        {"short values", StateBytes().i32(2).i32(12).f64(100).f64(50).get(), kResultFalse, 2, 1},
+        {"short header", StateBytes().i32(2).get(), kResultFalse, 0, 1},
+    };
+    for (const Case& c : cases)
+    {
+        Fixture f(threePresets());
+        f.controller->setParamNormalized(kProgramListId, 0.5); // current program 1
+        f.handler.edits.clear();
+        EXPECT_EQ(f.load(c.bytes), c.result) << c.what;
+        EXPECT_TRUE(f.handler.edits.empty()) << c.what; // loading never applies a preset
+        EXPECT_EQ(f.controller->getCurrentProgram(), c.program) << c.what;
+        for (int id = 0; id < c.valuesSet; ++id)
+            EXPECT_NEAR(f.plain(ParamID(id)), kValues[std::size_t(id)], 1e-9 * std::max(1.0, std::fabs(kValues[std::size_t(id)])))
+                << c.what << " id " << id;
+        if (c.program == -1)
+        {
+            EXPECT_EQ(f.controller->getParamNormalized(kProgramListId), 0.0) << c.what;
+        }
+    }
+}
+
+TEST(CvEditController, SecondInitializeAndBadStreamsAreRefused)
+{
+    Fixture f(threePresets());
+    HostApplication another;
+    EXPECT_EQ(f.controller->initialize(&another), kResultFalse);
+    EXPECT_EQ(f.controller->getParameterCount(), 13);
+    EXPECT_EQ(f.controller->getState(nullptr), kInvalidArgument);
+    EXPECT_EQ(f.controller->setComponentState(nullptr), kInvalidArgument);
+    RefusingStream full(60);
+    EXPECT_EQ(f.controller->getState(&full), kResultFalse);
+    EXPECT_EQ(f.controller->getCurrentProgram(), -1);
+    EXPECT_EQ(StateBytes::readI32(f.save(), 104), -1);
+}
