@@ -1,7 +1,10 @@
 #include "controller/VastoraController.h"
 
 #include "controller/VastoraPresets.h"
+#include "editor/VastoraEditor.h"
 #include "params/VastoraParams.h"
+
+#include <new>
 
 namespace corvella::vastora {
 
@@ -9,7 +12,11 @@ VastoraController::VastoraController() : CvEditController(parameterSpecs(), kPar
 
 VastoraController::~VastoraController() = default;
 
-Steinberg::IPlugView* VastoraController::createEditorView(Steinberg::FIDString /*name*/) { return nullptr; }
+Steinberg::IPlugView* VastoraController::createEditorView(Steinberg::FIDString /*name*/)
+{
+    // The new editor's one reference goes to the caller, who hands it to the host.
+    return new (std::nothrow) VastoraEditor(this, this);
+}
 
 const std::vector<CvFactoryPreset>* VastoraController::getFactoryPresets() { return &gFactoryPresets; }
 
