@@ -51,6 +51,7 @@ protected:
 
 private:
     std::int32_t programForValue(double value);
+    void setCurrentProgramFromState(std::int32_t program);
     double valueForProgram(std::int32_t program);
 
     CvParameterSet parameterSet;
