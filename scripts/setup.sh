@@ -25,7 +25,7 @@ packages=(
   libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libcairo2-dev libpango1.0-dev
   libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils fonts-liberation libxtst-dev locales
+  xvfb xauth x11-utils fonts-liberation libxtst-dev zlib1g-dev locales
 )
 
 install_packages() {
