@@ -10,6 +10,12 @@
 
 namespace corvella {
 
+// Channel count of input bus 0; 0 when the block has no input bus.
+inline Steinberg::int32 inputChannelCount(const Steinberg::Vst::ProcessData& data)
+{
+    return data.numInputs > 0 && data.inputs ? data.inputs[0].numChannels : 0;
+}
+
 // Turns CvAudioEffect into a working effect around one DSP engine of type T, held by value and
 // driven only through the CvDspEngine operations: prepare on set-up, reset on activation, all
 // parameter values before every block, and process for every block of 32- or 64-bit samples.
@@ -62,7 +68,7 @@ public:
             return kResultOk;
         AudioBusBuffers& in = data.inputs[0];
         AudioBusBuffers& out = data.outputs[0];
-        const int32 channels = in.numChannels;
+        const int32 channels = inputChannelCount(data);
         out.silenceFlags = 0;
         if (data.numSamples < 1)
             return kResultOk;
