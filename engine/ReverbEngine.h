@@ -89,7 +89,7 @@ private:
     std::int32_t maxPos = 0; // (int)sampleRate + 64 once prepared; 0 means not prepared
 
     // Tests and benchmarks look at the internal state through this.
-    friend struct ReverbEngineInspector;
+    friend struct ReverbEngineProbe;
 };
 
 } // namespace corvella::vastora

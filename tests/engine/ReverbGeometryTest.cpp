@@ -1,5 +1,5 @@
 #include "EngineTestUtil.h"
-#include "ReverbEngineInspector.h"
+#include "ReverbEngineProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -31,22 +31,22 @@ TEST(ReverbGeometry, RoomSizeInterpolatesBetweenTheLengthTables)
     {
         ReverbEngine e = engineWith(room, 0);
         for (int i = 0; i < 16; ++i)
-            EXPECT_EQ(ReverbEngineInspector{e}.lateLength(i), table[i]) << "room " << room << " line " << i;
+            EXPECT_EQ(ReverbEngineProbe{e}.lateLength(i), table[i]) << "room " << room << " line " << i;
     }
     ReverbEngine room2 = engineWith(2, 0);
-    EXPECT_DOUBLE_EQ(ReverbEngineInspector{room2}.lateLength(0), (1317 + 1847) / 2.0);
+    EXPECT_DOUBLE_EQ(ReverbEngineProbe{room2}.lateLength(0), (1317 + 1847) / 2.0);
     ReverbEngine room7 = engineWith(7, 0);
-    EXPECT_DOUBLE_EQ(ReverbEngineInspector{room7}.lateLength(0), 1847 + 0.6 * (4339 - 1847));
+    EXPECT_DOUBLE_EQ(ReverbEngineProbe{room7}.lateLength(0), 1847 + 0.6 * (4339 - 1847));
 
     // Lengths scale with the sample rate.
     ReverbEngine at96 = engineWith(9, 0, 1.5, 96000.0);
-    EXPECT_DOUBLE_EQ(ReverbEngineInspector{at96}.lateLength(15), 14011 * (96000.0 / 44100.0));
+    EXPECT_DOUBLE_EQ(ReverbEngineProbe{at96}.lateLength(15), 14011 * (96000.0 / 44100.0));
 }
 
 TEST(ReverbGeometry, FeedbackGainsGiveSixtyDecibelsInTheReverbTime)
 {
     ReverbEngine e = engineWith(0, 0, 1.5);
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     EXPECT_NEAR(in.feedbackGain(0), 0.872, 5e-4);
     EXPECT_NEAR(in.feedbackGain(15), 0.605, 5e-4);
     for (int i = 0; i < 16; ++i)
@@ -59,10 +59,10 @@ TEST(ReverbGeometry, FeedbackGainsGiveSixtyDecibelsInTheReverbTime)
     ReverbEngine veryShort = engineWith(0, 0, 0.01);
     ReverbEngine floorTime = engineWith(0, 0, 0.05);
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(ReverbEngineInspector{veryShort}.feedbackGain(i), ReverbEngineInspector{floorTime}.feedbackGain(i));
+        EXPECT_EQ(ReverbEngineProbe{veryShort}.feedbackGain(i), ReverbEngineProbe{floorTime}.feedbackGain(i));
 
-    EXPECT_EQ(ReverbEngineInspector{engineWith(0, 0, 500.0)}.feedbackGain(0), 0.9995f);
-    const float huge = ReverbEngineInspector{engineWith(9, 0, 1000.0)}.feedbackGain(0);
+    EXPECT_EQ(ReverbEngineProbe{engineWith(0, 0, 500.0)}.feedbackGain(0), 0.9995f);
+    const float huge = ReverbEngineProbe{engineWith(9, 0, 1000.0)}.feedbackGain(0);
     EXPECT_NEAR(huge, 0.999, 5e-4);
     EXPECT_LT(huge, 0.9995f);
 }
@@ -72,7 +72,7 @@ TEST(ReverbGeometry, OutOfRangeListIndicesClampToTheEnds)
     for (auto [room, expected] : {std::pair{12.0, 9.0}, {15.0, 9.0}, {-3.0, 0.0}})
     {
         ReverbEngine e = engineWith(room, 14);
-        ReverbEngineInspector in{e};
+        ReverbEngineProbe in{e};
         EXPECT_EQ(in.cachedRoom(), expected);
         EXPECT_EQ(in.cachedSpread(), 10);
         EXPECT_EQ(in.lateLength(0), expected == 9.0 ? 4339 : 1317);
@@ -82,7 +82,7 @@ TEST(ReverbGeometry, OutOfRangeListIndicesClampToTheEnds)
 TEST(ReverbGeometry, SpreadScalesTheTapPatternAroundItsCentre)
 {
     ReverbEngine unscaled = engineWith(9, 0);
-    ReverbEngineInspector u{unscaled};
+    ReverbEngineProbe u{unscaled};
     for (int j = 0; j < 16; ++j)
     {
         EXPECT_EQ(u.tapPosA(j), t::kTapTimes[j]);
@@ -91,21 +91,21 @@ TEST(ReverbGeometry, SpreadScalesTheTapPatternAroundItsCentre)
     EXPECT_EQ(u.tapPosB(1), 508.0);
 
     ReverbEngine s4 = engineWith(9, 4);
-    EXPECT_DOUBLE_EQ(ReverbEngineInspector{s4}.tapPosA(0), (23 - 2948.5625) * 60.0 / 105.0 + 2948.5625);
+    EXPECT_DOUBLE_EQ(ReverbEngineProbe{s4}.tapPosA(0), (23 - 2948.5625) * 60.0 / 105.0 + 2948.5625);
 
     // The widest spreads push tap 0 before the start of the line: it is held at 8 samples.
     for (int spread : {9, 10})
     {
         ReverbEngine e = engineWith(9, spread);
-        EXPECT_EQ(ReverbEngineInspector{e}.tapPosA(0), 8.0) << spread;
-        EXPECT_EQ(ReverbEngineInspector{e}.tapPosB(0), 8.0) << spread;
+        EXPECT_EQ(ReverbEngineProbe{e}.tapPosA(0), 8.0) << spread;
+        EXPECT_EQ(ReverbEngineProbe{e}.tapPosB(0), 8.0) << spread;
     }
     for (int spread = 1; spread <= 8; ++spread)
     {
         ReverbEngine e = engineWith(9, spread);
         const double scale = (spread * 10.0 + 20.0) / 105.0;
         for (int j = 0; j < 16; ++j)
-            EXPECT_DOUBLE_EQ(ReverbEngineInspector{e}.tapPosA(j), (t::kTapTimes[j] - t::kTapCentre) * scale + t::kTapCentre)
+            EXPECT_DOUBLE_EQ(ReverbEngineProbe{e}.tapPosA(j), (t::kTapTimes[j] - t::kTapCentre) * scale + t::kTapCentre)
                 << "spread " << spread << " tap " << j;
     }
 }
@@ -118,8 +118,8 @@ TEST(ReverbGeometry, TapGainsFallExponentiallyAndSumToFour)
     double sum = 0.0;
     for (int j = 0; j < 16; ++j)
     {
-        EXPECT_NEAR(ReverbEngineInspector{e}.tapGain(j), expected[j], 1e-3) << j;
-        sum += ReverbEngineInspector{e}.tapGain(j);
+        EXPECT_NEAR(ReverbEngineProbe{e}.tapGain(j), expected[j], 1e-3) << j;
+        sum += ReverbEngineProbe{e}.tapGain(j);
     }
     EXPECT_NEAR(sum, 4.0, 1e-5);
 }

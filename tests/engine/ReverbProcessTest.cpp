@@ -1,5 +1,5 @@
 #include "EngineTestUtil.h"
-#include "ReverbEngineInspector.h"
+#include "ReverbEngineProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -37,11 +37,11 @@ TEST(ReverbProcess, EmptyBlocksStillAdvanceTheSmoothingAndTouchNoBuffer)
     e.setParameter(1, 75.0);
     float buf[4] = {1, 2, 3, 4};
     e.process(buf, buf, buf, buf, 0);
-    EXPECT_EQ(ReverbEngineInspector{e}.smoothDiffusion(), 1.0f - 0.05f * 0.25f);
+    EXPECT_EQ(ReverbEngineProbe{e}.smoothDiffusion(), 1.0f - 0.05f * 0.25f);
     e.process(buf, buf, buf, buf, -7);
     EXPECT_EQ(buf[0], 1.0f);
     EXPECT_EQ(buf[3], 4.0f);
-    EXPECT_EQ(ReverbEngineInspector{e}.cachedRoom(), 3.0);
+    EXPECT_EQ(ReverbEngineProbe{e}.cachedRoom(), 3.0);
 }
 
 TEST(ReverbProcess, GlideFollowsTheBlockCount)
@@ -52,7 +52,7 @@ TEST(ReverbProcess, GlideFollowsTheBlockCount)
     for (int m = 0; m < 45; ++m)
         e.process(nullptr, nullptr, nullptr, nullptr, 0);
     // s(m) = t + (s0 - t) * 0.95^m, starting from a mix of 0.5
-    EXPECT_NEAR(ReverbEngineInspector{e}.smoothMix(), 0.5 * std::pow(0.95, 45), 1e-5);
+    EXPECT_NEAR(ReverbEngineProbe{e}.smoothMix(), 0.5 * std::pow(0.95, 45), 1e-5);
 }
 
 TEST(ReverbProcess, SilenceInGivesExactSilenceOut)
@@ -79,7 +79,7 @@ TEST(ReverbProcess, DryOnlyAndOutputLevelsOnceSettled)
         ASSERT_EQ(out.l[i], in.l[i]) << i;
         ASSERT_NEAR(out.r[i], in.r[i] * gainR, 1e-6f) << i;
     }
-    EXPECT_EQ(ReverbEngineInspector{dry}.smoothGainL(), 1.0f);
+    EXPECT_EQ(ReverbEngineProbe{dry}.smoothGainL(), 1.0f);
 
     // Mix 100: the dry signal is gone (no output before the first reflection arrives).
     ReverbEngine wet = settledEngine(with(kDefaults, {{5, 100.0}, {7, 0.0}}));

@@ -1,5 +1,5 @@
 #include "EngineTestUtil.h"
-#include "ReverbEngineInspector.h"
+#include "ReverbEngineProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -119,7 +119,7 @@ TEST(ReverbRobustness, ProcessBeforePrepareWritesSilence)
     e.process(l.data(), r.data(), l.data(), r.data(), 256);
     EXPECT_EQ(l, std::vector<float>(256, 0.0f));
     EXPECT_EQ(r, std::vector<float>(256, 0.0f));
-    EXPECT_EQ(ReverbEngineInspector{e}.maxPos(), 0);
+    EXPECT_EQ(ReverbEngineProbe{e}.maxPos(), 0);
 }
 
 TEST(ReverbRobustness, ExtremeSampleRatesRenderFiniteOutput)

@@ -1,5 +1,5 @@
 #include "EngineTestUtil.h"
-#include "ReverbEngineInspector.h"
+#include "ReverbEngineProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ std::vector<std::size_t> lateSizes(int smallCount, std::size_t small, std::size_
 
 void expectSizes(const ReverbEngine& e, const ExpectedSizes& x)
 {
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     SCOPED_TRACE(x.rate);
     EXPECT_EQ(in.preDelayL().buf.size(), x.preDelay);
     EXPECT_EQ(in.preDelayR().buf.size(), x.preDelay);
@@ -62,7 +62,7 @@ TEST(ReverbSetup, LineSizesFollowTheSampleRate)
         ReverbEngine e;
         e.prepare(x.rate, 512);
         expectSizes(e, x);
-        EXPECT_EQ(ReverbEngineInspector{e}.maxPos(), static_cast<int>(x.rate) + 64);
+        EXPECT_EQ(ReverbEngineProbe{e}.maxPos(), static_cast<int>(x.rate) + 64);
     }
 }
 
@@ -74,19 +74,19 @@ TEST(ReverbSetup, UnusableSampleRatesFallBackTo44100)
     {
         ReverbEngine e;
         e.prepare(rate, 512);
-        EXPECT_EQ(ReverbEngineInspector{e}.sampleRate(), 44100.0) << rate;
+        EXPECT_EQ(ReverbEngineProbe{e}.sampleRate(), 44100.0) << rate;
         expectSizes(e, k44);
     }
     ReverbEngine top;
     top.prepare(768000.0, 512);
-    EXPECT_EQ(ReverbEngineInspector{top}.sampleRate(), 768000.0);
+    EXPECT_EQ(ReverbEngineProbe{top}.sampleRate(), 768000.0);
 }
 
 TEST(ReverbSetup, MaxPosUsesTheWholeNumberPartOfTheRate)
 {
     ReverbEngine e;
     e.prepare(44100.9, 512);
-    EXPECT_EQ(ReverbEngineInspector{e}.maxPos(), 44164);
+    EXPECT_EQ(ReverbEngineProbe{e}.maxPos(), 44164);
 }
 
 TEST(ReverbSetup, SecondPrepareResizesClearsAndRewindsEveryLine)
@@ -98,7 +98,7 @@ TEST(ReverbSetup, SecondPrepareResizesClearsAndRewindsEveryLine)
     render(e, in);
     e.prepare(44100.0, 512);
     expectSizes(e, k44);
-    for (const DelayLine* line : ReverbEngineInspector{e}.allLines())
+    for (const DelayLine* line : ReverbEngineProbe{e}.allLines())
     {
         EXPECT_EQ(line->pos, 0u);
         for (float s : line->buf)
@@ -109,7 +109,7 @@ TEST(ReverbSetup, SecondPrepareResizesClearsAndRewindsEveryLine)
 TEST(ReverbSetup, ListParametersRoundHalfUpAndUnknownIdsAreIgnored)
 {
     ReverbEngine e;
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     e.setParameter(6, 2.5);
     EXPECT_EQ(in.params().roomSize, 3);
     e.setParameter(6, 2.49);
@@ -128,7 +128,7 @@ TEST(ReverbSetup, ListParametersRoundHalfUpAndUnknownIdsAreIgnored)
 TEST(ReverbSetup, NonFiniteParameterValuesKeepThePreviousValue)
 {
     ReverbEngine e;
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     e.setParameter(3, 4.0);
     e.setParameter(3, std::nan(""));
     e.setParameter(3, std::numeric_limits<double>::infinity());
@@ -141,7 +141,7 @@ TEST(ReverbSetup, NonFiniteParameterValuesKeepThePreviousValue)
 TEST(ReverbSetup, HugeListValuesArePinnedInsteadOfOverflowing)
 {
     ReverbEngine e;
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     e.setParameter(6, 1e300);
     EXPECT_EQ(in.params().roomSize, std::numeric_limits<std::int32_t>::max());
     e.setParameter(7, -1e300);
@@ -159,7 +159,7 @@ TEST(ReverbSetup, ResetSilencesTheTailButKeepsSmoothedControls)
     e.prepare(44100.0, 512);
     setAll(e, kDefaults);
     render(e, noise(8192, 2));
-    ReverbEngineInspector in{e};
+    ReverbEngineProbe in{e};
     const float gainL = in.smoothGainL(), mix = in.smoothMix(), damp0 = in.dampCoef(0);
     e.reset();
     EXPECT_EQ(in.smoothGainL(), gainL);

@@ -8,7 +8,7 @@
 namespace corvella::vastora {
 
 // Read access to the engine's internal state for tests.
-struct ReverbEngineInspector
+struct ReverbEngineProbe
 {
     const ReverbEngine& e;
 
