@@ -5,7 +5,6 @@
 #include "base/source/fstring.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -16,14 +15,16 @@ using namespace Steinberg::Vst;
 
 namespace {
 
+// ASCII only, whatever locale the host has set: the value names are ASCII.
 std::string trimmedLower(const char* text)
 {
     std::string s(text);
-    const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+    const auto notSpace = [](char c) { return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '\v'; };
     s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
     s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
     for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
 

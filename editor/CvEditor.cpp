@@ -23,9 +23,11 @@ CvEditor::CvEditor(void* controller, CvEditController* editController)
 
 CvEditor::~CvEditor()
 {
-    // A host that releases the view without removing it first must not leave a live window.
+    // A host that releases the view without removing it first must not leave a live window. The
+    // SDK's remove step stops the idle timer before the frame (and with it VSTGUI's run loop)
+    // goes away, as a host's removed() would.
     if (frame)
-        CvEditor::close();
+        VSTGUIEditor::removed();
 }
 
 CRect CvEditor::getEditorRect() { return CRect(0, 0, 400, 300); }
@@ -64,6 +66,8 @@ bool PLUGIN_API CvEditor::open(void* parent, const PlatformType& platformType)
         frame = nullptr;
         return false;
     }
+    retainX11RunLoop(runLoop);
+    holdsRunLoop = true;
     createContents(frame);
     notOpen = false;
     syncControls();
@@ -95,6 +99,11 @@ void PLUGIN_API CvEditor::close()
     valueLabels.clear();
     closing->close();
     endOpenEdits();
+    if (holdsRunLoop)
+    {
+        holdsRunLoop = false;
+        releaseX11RunLoop();
+    }
 }
 
 void CvEditor::endOpenEdits()

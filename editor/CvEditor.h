@@ -66,8 +66,6 @@ protected:
     // The frame's rectangle in pixels.
     virtual VSTGUI::CRect getEditorRect();
 
-    bool isOpen() const { return !notOpen; }
-
     CvEditController* editController;
     std::vector<VSTGUI::CControl*> boundControls; // owned by the frame
     std::vector<ValueLabel> valueLabels;          // owned by the frame
@@ -78,6 +76,7 @@ private:
 
     bool notOpen = true;
     bool syncing = false;
+    bool holdsRunLoop = false;
     // Edits begun and not yet ended, by tag, so that closing the window mid-gesture leaves the
     // host with no edit hanging open.
     std::map<Steinberg::Vst::ParamID, int> openEdits;

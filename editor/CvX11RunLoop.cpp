@@ -2,6 +2,7 @@
 
 #include "base/source/fobject.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "vstgui/lib/platform/linux/x11platform.h"
 #include "vstgui/lib/vstguibase.h"
 
 #include <algorithm>
@@ -121,5 +122,9 @@ VSTGUI::SharedPointer<VSTGUI::X11::IRunLoop> makeX11RunLoop(FUnknown* hostObject
         return nullptr;
     return VSTGUI::makeOwned<HostRunLoop>(runLoop.get());
 }
+
+void retainX11RunLoop(const VSTGUI::SharedPointer<VSTGUI::X11::IRunLoop>& runLoop) { VSTGUI::X11::RunLoop::init(runLoop); }
+
+void releaseX11RunLoop() { VSTGUI::X11::RunLoop::exit(); }
 
 } // namespace corvella

@@ -43,9 +43,9 @@ VastoraEditor::VastoraEditor(void* controller, CvEditController* editController)
 
 VastoraEditor::~VastoraEditor()
 {
-    // Closed here, while this class's part of the window still exists.
+    // Removed here, while this class's part of the window still exists (see ~CvEditor).
     if (frame)
-        VastoraEditor::close();
+        VSTGUIEditor::removed();
 }
 
 CvLayout VastoraEditor::buildLayout()
@@ -148,7 +148,7 @@ void VastoraEditor::valueChanged(CControl* control)
         lockOutputLevels = control->getValue() >= 0.5f;
         return;
     }
-    if ((tag == kOutputLevelL || tag == kOutputLevelR) && lockOutputLevels && isOpen())
+    if ((tag == kOutputLevelL || tag == kOutputLevelR) && lockOutputLevels)
         linkOtherOutputLevel(control);
     CvLayoutEditor::valueChanged(control);
 }

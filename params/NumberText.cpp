@@ -23,8 +23,8 @@ std::optional<double> parseLeadingNumber(const char* text)
     const char* p = text;
     while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v')
         ++p;
-    if (*p == '+')
-        ++p;
+    if (*p == '+' && p[1] != '-' && p[1] != '+')
+        ++p; // from_chars takes no '+'; strtod takes one sign, not two
     double value = 0.0;
     const auto res = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
     if (res.ec != std::errc() || !std::isfinite(value))

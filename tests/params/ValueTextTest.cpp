@@ -86,6 +86,7 @@ TEST(ValueText, LeadingNumbersAreParsedLikeStrtodInTheCLocale)
     EXPECT_EQ(parseLeadingNumber("  -18dB").value_or(0.0), -18.0);
     EXPECT_EQ(parseLeadingNumber("+3e2").value_or(0.0), 300.0);
     EXPECT_EQ(parseLeadingNumber(".5").value_or(0.0), 0.5);
+    EXPECT_FALSE(parseLeadingNumber("+-5").has_value());
     EXPECT_FALSE(parseLeadingNumber("Small Hall").has_value());
     EXPECT_FALSE(parseLeadingNumber("").has_value());
     EXPECT_FALSE(parseLeadingNumber(nullptr).has_value());
