@@ -33,8 +33,6 @@ public:
     // A cancelled gesture ends both edits it opened, so the host is not left mid-edit.
     VSTGUI::CMouseEventResult onMouseCancel() override;
 
-    std::int32_t getTagX() const { return tagX; }
-    std::int32_t getTagY() const { return tagY; }
     bool isDragging() const { return dragging; }
 
 private:

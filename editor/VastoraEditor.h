@@ -25,10 +25,6 @@ public:
     void PLUGIN_API close() override;
     void valueChanged(VSTGUI::CControl* control) override;
 
-    std::int32_t getXAxisParam() const { return xAxisParam; }
-    std::int32_t getYAxisParam() const { return yAxisParam; }
-    bool areOutputLevelsLocked() const { return lockOutputLevels; }
-
 protected:
     CvLayout buildLayout() override;
     const CvImageResource* getImageTable() override;
