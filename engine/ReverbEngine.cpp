@@ -27,14 +27,16 @@ std::int32_t toListIndex(double plainValue)
 
 void ReverbEngine::prepare(double rate, std::int32_t /*maxSamplesPerBlock*/)
 {
-    // Rejects zero, negative, NaN, infinite and absurdly high rates alike.
-    sampleRate = (rate > 0.0 && rate <= kMaxSampleRate) ? rate : kDefaultSampleRate;
+    // Rejects zero, negative, tiny, NaN, infinite and absurdly high rates alike.
+    sampleRate = (rate >= kMinSampleRate && rate <= kMaxSampleRate) ? rate : kDefaultSampleRate;
     const double ratio = sampleRate / kReferenceRate;
     const auto wholeRate = static_cast<std::int32_t>(sampleRate);
-    maxPos = wholeRate + 64;
+    // Unprepared until every line has its storage: if an allocation below throws, process()
+    // renders silence instead of reading lines that were never sized.
+    maxPos = 0;
 
-    preDelayL.allocate(static_cast<std::size_t>(maxPos));
-    preDelayR.allocate(static_cast<std::size_t>(maxPos));
+    preDelayL.allocate(static_cast<std::size_t>(wholeRate + 64));
+    preDelayR.allocate(static_cast<std::size_t>(wholeRate + 64));
     for (int i = 0; i < kLines; ++i)
     {
         lateLines[i].allocate(truncToSize(kLateLengthsC[i] * ratio + ratio * 32.0 + 16.0));
@@ -47,6 +49,7 @@ void ReverbEngine::prepare(double rate, std::int32_t /*maxSamplesPerBlock*/)
     }
     outAllpassL.allocate(truncToSize(kOutAllpassLengthL * ratio + 8.0));
     outAllpassR.allocate(truncToSize(kOutAllpassLengthR * ratio + 8.0));
+    maxPos = wholeRate + 64;
 
     // The geometry depends on the rate: invalidate it so the next block recomputes it.
     cachedSpread = -1;
@@ -96,8 +99,8 @@ void ReverbEngine::setParameter(std::uint32_t paramId, double plainValue)
     case 5: params.mix = plainValue; break;
     case 6: params.roomSize = toListIndex(plainValue); break;
     case 7: params.spread = toListIndex(plainValue); break;
-    case 8: params.outputLevelL = plainValue; break;
-    case 9: params.outputLevelR = plainValue; break;
+    case 8: params.outputLevelL = std::clamp(plainValue, kMinOutputLevel, kMaxOutputLevel); break;
+    case 9: params.outputLevelR = std::clamp(plainValue, kMinOutputLevel, kMaxOutputLevel); break;
     case 10: params.modulation = plainValue; break;
     case 11: params.warmth = plainValue; break;
     default: break;

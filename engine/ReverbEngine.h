@@ -15,8 +15,10 @@ namespace corvella::vastora {
 class ReverbEngine : public CvDspEngine
 {
 public:
-    // Highest sample rate the engine accepts; anything above (or not a positive number) is
-    // treated as 44.1 kHz, since larger rates overflow the sizing arithmetic.
+    // Range of sample rates the engine accepts; anything outside (or not a number) is treated as
+    // 44.1 kHz. Larger rates overflow the sizing arithmetic, and rates below 1 Hz make the decay
+    // gains 0/0.
+    static constexpr double kMinSampleRate = 1.0;
     static constexpr double kMaxSampleRate = 768000.0;
     static constexpr double kDefaultSampleRate = 44100.0;
 
@@ -31,6 +33,11 @@ public:
 
     // Recomputes late-line lengths, decay gains and early taps from room size and spread.
     void updateRoom();
+
+    // Range of the output levels, dB. Levels beyond it are pinned on entry: 10^(level / 20)
+    // overflows float long before double, and an infinite gain would stay in the smoother for good.
+    static constexpr double kMinOutputLevel = -18.0;
+    static constexpr double kMaxOutputLevel = 18.0;
 
 private:
     static constexpr int kLines = 16;

@@ -52,9 +52,9 @@ tresult PLUGIN_API CvAudioEffect::canProcessSampleSize(int32 symbolicSampleSize)
 
 tresult PLUGIN_API CvAudioEffect::setupProcessing(ProcessSetup& setup)
 {
-    // Zero, negative, NaN, infinite and absurd rates alike fall back to 44.1 kHz.
+    // Zero, negative, sub-hertz, NaN, infinite and absurd rates alike fall back to 44.1 kHz.
     const double rate = setup.sampleRate;
-    sampleRate = (rate > 0.0 && rate <= kMaxSampleRate) ? rate : kDefaultSampleRate;
+    sampleRate = (rate >= kMinSampleRate && rate <= kMaxSampleRate) ? rate : kDefaultSampleRate;
     maxSamplesPerBlock = setup.maxSamplesPerBlock;
     return AudioEffect::setupProcessing(setup);
 }

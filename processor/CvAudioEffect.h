@@ -32,7 +32,8 @@ public:
     Steinberg::tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
 
-    // Highest sample rate taken from the host; above it (or not positive) 44.1 kHz is used.
+    // Range of sample rates taken from the host; outside it (or NaN) 44.1 kHz is used.
+    static constexpr double kMinSampleRate = 1.0;
     static constexpr double kMaxSampleRate = 768000.0;
     static constexpr double kDefaultSampleRate = 44100.0;
 

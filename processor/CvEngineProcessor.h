@@ -49,10 +49,20 @@ public:
     Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override
     {
         const Steinberg::tresult result = CvAudioEffect::setupProcessing(setup);
-        engineInterface().prepare(sampleRate, maxSamplesPerBlock);
+        // An exception must not reach the host. An engine whose storage could not be had is left
+        // unprepared, and an unprepared engine renders silence until a later set-up succeeds.
+        bool allocated = true;
+        try
+        {
+            engineInterface().prepare(sampleRate, maxSamplesPerBlock);
+        }
+        catch (const std::bad_alloc&)
+        {
+            allocated = false;
+        }
         allocateWorkBuffers();
         prepared = true;
-        return result;
+        return allocated ? result : Steinberg::kOutOfMemory;
     }
 
     Steinberg::tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override

@@ -112,6 +112,21 @@ TEST(ReverbRobustness, NonFiniteParametersLeaveTheSoundUnchanged)
     EXPECT_EQ(out.r, expected.r);
 }
 
+TEST(ReverbRobustness, OutputLevelsBeyondTheirRangeActAsTheRangeEnds)
+{
+    const Stereo in = noise(8192, 15);
+    const PlainValues atEnds = {25, 75, 10000, 9.7, 40, 60, 9, 1, 18, -18, 25, 1.0};
+    PlainValues beyond = atEnds;
+    beyond[8] = 1000.0; // 10^50 overflows a float gain
+    beyond[9] = -1e300;
+    ReverbEngine a = settledEngine(atEnds);
+    ReverbEngine b = settledEngine(beyond);
+    const Stereo expected = render(a, in);
+    const Stereo out = render(b, in);
+    EXPECT_EQ(out.l, expected.l);
+    EXPECT_EQ(out.r, expected.r);
+}
+
 TEST(ReverbRobustness, ProcessBeforePrepareWritesSilence)
 {
     ReverbEngine e;

@@ -69,7 +69,8 @@ TEST(ReverbSetup, LineSizesFollowTheSampleRate)
 TEST(ReverbSetup, UnusableSampleRatesFallBackTo44100)
 {
     const double bad[] = {0.0, -48000.0, std::nan(""), std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity(), 768000.5, 4294967296.0, 1e300};
+                          -std::numeric_limits<double>::infinity(), 768000.5, 4294967296.0, 1e300,
+                          5e-324, 2e-323, 0.999};
     for (double rate : bad)
     {
         ReverbEngine e;

@@ -248,7 +248,7 @@ TEST(ProcessorRender, TailCoversPreDelayAndTheDecayToMinus120Decibels)
     i.host.flush({{kPreDelay, 1.0}, {kReverbTime, 0.0}});
     EXPECT_EQ(i.host.processor().getTailSamples(), static_cast<uint32>(std::ceil((1.0 + 2 * 0.1) * 44100.0)));
 
-    for (double rate : {0.0, -48000.0, std::nan(""), double(INFINITY), 1e9})
+    for (double rate : {0.0, -48000.0, std::nan(""), double(INFINITY), 1e9, 5e-324, 0.5})
     {
         Instance j;
         j.host.activate(false);
