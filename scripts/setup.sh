@@ -4,6 +4,7 @@
 # Every step checks whether it was done already, so a second run takes seconds.
 #
 #   scripts/setup.sh                 set everything up (default prefix /opt/vst3sdk-3.7.10)
+#   scripts/setup.sh --windows       also install the Windows x86-64 cross toolchain and wine
 #   VST3_SDK_DIR=/path scripts/setup.sh   use an SDK tree the user already has
 #
 # Prints nothing on stdout but the SDK directory on its last line, so callers can capture it.
@@ -26,6 +27,13 @@ packages=(
   libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils fonts-liberation libxtst-dev zlib1g-dev locales
+)
+
+# The Windows build: mingw-w64's posix-threads compilers (std::thread and std::mutex need them),
+# GoogleTest's sources to build it for Windows, and wine to run and test what comes out.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
+  wine wine64 fonts-wine
 )
 
 install_packages() {
@@ -153,6 +161,13 @@ ensure_test_locale() {
 }
 
 main() {
+  local arg
+  for arg in "$@"; do
+    case "$arg" in
+      --windows) packages+=("${windows_packages[@]}") ;;
+      *) log "unknown option $arg"; exit 2 ;;
+    esac
+  done
   install_packages
   ensure_test_locale
   local sdk
