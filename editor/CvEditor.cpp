@@ -1,6 +1,8 @@
 #include "editor/CvEditor.h"
 
+#if SMTG_OS_LINUX
 #include "editor/CvX11RunLoop.h"
+#endif
 
 #include "vstgui/lib/cframe.h"
 #include "vstgui/lib/controls/ccontrol.h"
@@ -45,29 +47,58 @@ tresult PLUGIN_API CvEditor::getSize(ViewRect* size)
     return VSTGUIEditor::getSize(size);
 }
 
+tresult PLUGIN_API CvEditor::attached(void* parent, FIDString type)
+{
+    if (!type || isPlatformTypeSupported(type) != kResultTrue)
+        return kResultFalse;
+    return VSTGUIEditor::attached(parent, type);
+}
+
+namespace {
+
+bool isNativeWindow(PlatformType type)
+{
+#if SMTG_OS_WINDOWS
+    return type == PlatformType::kDefaultNative || type == PlatformType::kHWND;
+#elif SMTG_OS_LINUX
+    return type == PlatformType::kDefaultNative || type == PlatformType::kX11EmbedWindowID;
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
 bool PLUGIN_API CvEditor::open(void* parent, const PlatformType& platformType)
 {
-    if (frame)
+    if (frame || !isNativeWindow(platformType))
         return false;
 
+#if SMTG_OS_LINUX
     // VSTGUI on Linux runs on the host's run loop; without one it cannot open a window.
     SharedPointer<X11::IRunLoop> runLoop = makeX11RunLoop(plugFrame);
     if (!runLoop && editController)
         runLoop = makeX11RunLoop(editController->getHostContext());
     if (!runLoop)
         return false;
-
-    frame = new CFrame(getEditorRect(), this);
     X11::FrameConfig config;
     config.runLoop = runLoop;
-    if (!frame->open(parent, platformType, &config))
+    IPlatformFrameConfig* frameConfig = &config;
+#else
+    IPlatformFrameConfig* frameConfig = nullptr;
+#endif
+
+    frame = new CFrame(getEditorRect(), this);
+    if (!frame->open(parent, platformType, frameConfig))
     {
         frame->forget();
         frame = nullptr;
         return false;
     }
+#if SMTG_OS_LINUX
     retainX11RunLoop(runLoop);
     holdsRunLoop = true;
+#endif
     createContents(frame);
     notOpen = false;
     syncControls();
@@ -99,11 +130,13 @@ void PLUGIN_API CvEditor::close()
     valueLabels.clear();
     closing->close();
     endOpenEdits();
+#if SMTG_OS_LINUX
     if (holdsRunLoop)
     {
         holdsRunLoop = false;
         releaseX11RunLoop();
     }
+#endif
 }
 
 void CvEditor::endOpenEdits()

@@ -30,6 +30,10 @@ public:
     CvEditor(void* controller, CvEditController* editController);
     ~CvEditor() override;
 
+    // The SDK's editor checks the window type only on macOS; elsewhere a handle of another kind
+    // would reach VSTGUI as if it were a native window. Only the native type is accepted.
+    Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
+
     bool PLUGIN_API open(void* parent, const VSTGUI::PlatformType& platformType) override;
     void PLUGIN_API close() override;
     VSTGUI::CMessageResult notify(VSTGUI::CBaseObject* sender, const char* message) override;
