@@ -16,5 +16,11 @@ set(vst3sdk_SOURCE_DIR "${VST3_SDK_DIR}")
 add_subdirectory(${VST3_SDK_DIR} ${PROJECT_BINARY_DIR}/vst3sdk EXCLUDE_FROM_ALL)
 smtg_enable_vst3_sdk()
 
-# The validator that setup.sh builds beside the SDK; without it the SDK's own target is used.
-set(VASTORA_VALIDATOR "${VST3_SDK_DIR}/build-validator/bin/Release/validator" CACHE FILEPATH "VST3 validator")
+if(MINGW)
+    include(VastoraWindows)
+    # The validator has to be a Windows program too; the build tree's own one is used.
+    set(VASTORA_VALIDATOR "" CACHE FILEPATH "VST3 validator")
+else()
+    # The validator that setup.sh builds beside the SDK; without it the SDK's own target is used.
+    set(VASTORA_VALIDATOR "${VST3_SDK_DIR}/build-validator/bin/Release/validator" CACHE FILEPATH "VST3 validator")
+endif()
