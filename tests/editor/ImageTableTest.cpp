@@ -7,20 +7,40 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <dlfcn.h>
 #include <map>
+
+#if defined(_WIN32)
+#include <ole2.h>
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 using namespace corvella;
 using corvella::vastora::kVastoraImages;
 
 namespace {
 
-// VSTGUI's platform factory decodes the PNGs; it exists only after VSTGUI's start-up.
+// VSTGUI's platform factory decodes the PNGs; it exists only after VSTGUI's start-up. On Windows
+// its decoder is a COM object, and a host has COM running before it opens any plug-in window.
 class VstguiEnvironment : public ::testing::Environment
 {
 public:
+#if defined(_WIN32)
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        VSTGUI::init(GetModuleHandle(nullptr));
+    }
+    void TearDown() override
+    {
+        VSTGUI::exit();
+        OleUninitialize();
+    }
+#else
     void SetUp() override { VSTGUI::init(dlopen(nullptr, RTLD_NOW)); }
     void TearDown() override { VSTGUI::exit(); }
+#endif
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new VstguiEnvironment);
 

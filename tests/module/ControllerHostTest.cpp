@@ -1,6 +1,7 @@
 // The controller of the loaded module, driven as a host drives it.
 #include "host/TestHost.h"
 #include "support/StateBytes.h"
+#include "support/DecimalCommaLocale.h"
 
 #include "pluginterfaces/vst/ivstunits.h"
 #include "public.sdk/source/common/memorystream.h"
@@ -144,7 +145,7 @@ TEST(ControllerHost, ValueTextsBothWays)
 TEST(ControllerHost, TextsDoNotDependOnTheHostsLocale)
 {
     TestHost host;
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, kDecimalCommaLocale), nullptr);
     EXPECT_EQ(host.valueText(3, 0.8634271339), "9.70 s");
     std::u16string text = toUtf16("9.70 s");
     ParamValue v = 0.0;

@@ -1,4 +1,5 @@
-// The module's factory as a host sees it, loaded straight from the bundle with dlopen.
+// The module's factory as a host sees it, loaded straight from the bundle with the system's
+// loader (dlopen, or LoadLibrary on Windows) and entered the way the platform's hosts enter it.
 #include "controller/VastoraIds.h"
 
 #include "pluginterfaces/base/ipluginbase.h"
@@ -9,7 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+
+#if SMTG_OS_WINDOWS
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 using namespace Steinberg;
 using namespace corvella::vastora;
@@ -20,6 +27,42 @@ using GetFactory = IPluginFactory* (*)();
 using EntryFn = bool (*)(void*);
 using ExitFn = bool (*)();
 
+#if SMTG_OS_WINDOWS
+using InitFn = bool (*)();
+
+// A Windows host calls InitDll after loading the module and ExitDll before unloading it.
+class LoadedLibrary
+{
+public:
+    LoadedLibrary()
+    {
+        const std::string dll = std::string(VASTORA_BUNDLE_PATH) + "/Contents/x86_64-win/Vastora.vst3";
+        module = LoadLibraryA(dll.c_str());
+        handle = module;
+        if (!module)
+            return;
+        getFactory = reinterpret_cast<GetFactory>(reinterpret_cast<void*>(GetProcAddress(module, "GetPluginFactory")));
+        auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, "InitDll")));
+        exit = reinterpret_cast<ExitFn>(reinterpret_cast<void*>(GetProcAddress(module, "ExitDll")));
+        entered = init && init();
+    }
+    ~LoadedLibrary()
+    {
+        if (exit)
+            exit();
+        if (module)
+            FreeLibrary(module);
+    }
+    static std::string lastError() { return "LoadLibrary error " + std::to_string(GetLastError()); }
+    HMODULE module = nullptr;
+    void* handle = nullptr;
+    GetFactory getFactory = nullptr;
+    ExitFn exit = nullptr;
+    bool entered = false;
+};
+#else
+// A Linux host calls ModuleEntry with the library's handle after loading it, ModuleExit before
+// unloading it.
 class LoadedLibrary
 {
 public:
@@ -41,11 +84,13 @@ public:
         if (handle)
             dlclose(handle);
     }
+    static std::string lastError() { return dlerror(); }
     void* handle = nullptr;
     GetFactory getFactory = nullptr;
     ExitFn exit = nullptr;
     bool entered = false;
 };
+#endif
 
 uint32 referenceCount(FUnknown* object)
 {
@@ -73,7 +118,7 @@ bool allZero(const char* field, std::size_t size)
 TEST(Factory, ExportsTheModuleEntryPointsUnderPlainNames)
 {
     LoadedLibrary lib;
-    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    ASSERT_NE(lib.handle, nullptr) << LoadedLibrary::lastError();
     EXPECT_NE(lib.getFactory, nullptr);
     EXPECT_TRUE(lib.entered);
     EXPECT_NE(lib.exit, nullptr);
@@ -124,6 +169,45 @@ TEST(Factory, ReportsTheVendorAndBothClassesExactly)
     PClassInfoW wide{};
     ASSERT_EQ(factory3->getClassInfoUnicode(0, &wide), kResultOk);
     EXPECT_EQ(wide.name[0], u'V');
+}
+
+// Hosts keep a class ID with a project as the 16 bytes of its class description: on Windows in
+// COM's GUID layout (the first word and both halves of the second little-endian), elsewhere the
+// four words big-endian. The text form is the same on every platform.
+TEST(Factory, ClassIdsComeInThePlatformsByteLayout)
+{
+    struct Expected
+    {
+        unsigned char bytes[16];
+        const char* text;
+    };
+#if SMTG_OS_WINDOWS
+    const Expected expected[2] = {
+        {{0xB8, 0x5D, 0x30, 0x96, 0xE9, 0x45, 0x8B, 0x43, 0xA9, 0xE0, 0xE9, 0x51, 0xFB, 0xF9, 0xE5, 0xEB},
+         "96305DB845E9438BA9E0E951FBF9E5EB"},
+        {{0x61, 0x6A, 0x71, 0x89, 0xDD, 0xF8, 0x45, 0x4B, 0xB0, 0xFE, 0xDB, 0x8F, 0xA6, 0x06, 0x2F, 0xFC},
+         "89716A61F8DD4B45B0FEDB8FA6062FFC"},
+    };
+#else
+    const Expected expected[2] = {
+        {{0x96, 0x30, 0x5D, 0xB8, 0x45, 0xE9, 0x43, 0x8B, 0xA9, 0xE0, 0xE9, 0x51, 0xFB, 0xF9, 0xE5, 0xEB},
+         "96305DB845E9438BA9E0E951FBF9E5EB"},
+        {{0x89, 0x71, 0x6A, 0x61, 0xF8, 0xDD, 0x4B, 0x45, 0xB0, 0xFE, 0xDB, 0x8F, 0xA6, 0x06, 0x2F, 0xFC},
+         "89716A61F8DD4B45B0FEDB8FA6062FFC"},
+    };
+#endif
+    LoadedLibrary lib;
+    ASSERT_TRUE(lib.getFactory);
+    IPtr<IPluginFactory> factory = owned(lib.getFactory());
+    for (int32 index = 0; index < 2; ++index)
+    {
+        PClassInfo info{};
+        ASSERT_EQ(factory->getClassInfo(index, &info), kResultOk);
+        EXPECT_EQ(std::memcmp(info.cid, expected[index].bytes, sizeof(TUID)), 0) << info.name;
+        char text[33] = {};
+        FUID::fromTUID(info.cid).toString(text);
+        EXPECT_STREQ(text, expected[index].text);
+    }
 }
 
 TEST(Factory, RepeatedCallsShareOneFactoryAndAReleasedOneIsRebuilt)

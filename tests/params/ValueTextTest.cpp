@@ -1,6 +1,7 @@
 #include "params/CvParameterSet.h"
 #include "params/NumberText.h"
 #include "params/VastoraParams.h"
+#include "support/DecimalCommaLocale.h"
 
 #include "base/source/fstring.h"
 #include "public.sdk/source/vst/vstparameters.h"
@@ -72,7 +73,7 @@ TEST(ValueText, SteppedWithoutNamesAndTogglesShowNumbersAndOnOff)
 
 TEST(ValueText, TextsIgnoreTheProcessLocale)
 {
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "scripts/setup.sh generates this locale";
+    ASSERT_NE(std::setlocale(LC_ALL, corvella::testing::kDecimalCommaLocale), nullptr);
     CvParameterSet set(parameterSpecs(), kParamCount);
     EXPECT_EQ(set.formatValue(kReverbTime, 0.8634271339), "9.70 s");
     EXPECT_EQ(formatFixed(-1.5, 3), "-1.500");
