@@ -9,6 +9,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
 
 using namespace corvella::testing;
 using namespace Steinberg;
@@ -233,6 +234,54 @@ TEST(ControllerHost, ProcessorStateReachesTheControllerWithoutApplyingAPreset)
     EXPECT_TRUE(host.handler().edits.empty());
     EXPECT_EQ(host.valueText(6, c.getParamNormalized(6)), "Small Room");
     EXPECT_EQ(host.valueText(8, c.getParamNormalized(8)), "-6.000 dB");
+}
+
+TEST(ControllerHost, ValuesOutsideTheRangeAndNullTextsGetAnAnswer)
+{
+    TestHost host;
+    IEditController& c = host.controller();
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        ParamID id;
+        double value;
+        const char* text; // null: refused, and the value is not taken either
+    };
+    const Case cases[] = {
+        {kProgramChange, -1.0 / 14, "[FP] Ambience 1"}, {kProgramChange, -1.0, "[FP] Ambience 1"},
+        {kProgramChange, 1.5, "[FP] Wash"},             {kProgramChange, nan, nullptr},
+        {kProgramChange, inf, nullptr},                 {kProgramChange, -inf, nullptr},
+        {3, 7.0, "20.00 s"},                            {3, nan, nullptr},
+        {8, inf, nullptr},                              {6, -inf, nullptr},
+    };
+    for (const Case& k : cases)
+    {
+        SCOPED_TRACE(k.value);
+        String128 text{};
+        if (k.text)
+        {
+            EXPECT_EQ(c.getParamStringByValue(k.id, k.value, text), kResultOk);
+            EXPECT_EQ(toUtf8(text), k.text);
+            continue;
+        }
+        EXPECT_EQ(c.getParamStringByValue(k.id, k.value, text), kResultFalse);
+        const double before = c.getParamNormalized(k.id);
+        EXPECT_EQ(c.setParamNormalized(k.id, k.value), kResultFalse);
+        EXPECT_EQ(c.getParamNormalized(k.id), before);
+    }
+    EXPECT_TRUE(host.handler().edits.empty());
+
+    ParamValue v = 0.25;
+    for (ParamID id : {kProgramChange, ParamID(3), ParamID(4242)})
+    {
+        EXPECT_EQ(c.getParamValueByString(id, nullptr, v), kInvalidArgument) << id;
+        EXPECT_EQ(c.getParamStringByValue(id, 0.5, nullptr), kInvalidArgument) << id;
+    }
+    EXPECT_EQ(v, 0.25);
+    // Step numbers of values far outside the range stay within the steps.
+    EXPECT_EQ(c.normalizedParamToPlain(kProgramChange, 1e300), 13.0);
+    EXPECT_EQ(c.normalizedParamToPlain(6, 1e300), 9.0);
+    EXPECT_EQ(c.normalizedParamToPlain(6, -1e300), 0.0);
 }
 
 TEST(ControllerHost, OwnStateRoundTripsValuesAndTheCurrentProgram)
