@@ -53,6 +53,8 @@ protected:
 
 private:
     std::int32_t programForValue(double value);
+    // Reads a stream in the state format; only the controller's own state sets the program.
+    Steinberg::tresult readState(Steinberg::IBStream* stream, bool withProgram);
     void setCurrentProgramFromState(std::int32_t program);
     double valueForProgram(std::int32_t program);
 
