@@ -201,6 +201,47 @@ TEST(EditorWindow, AnOptionMenuChoiceIsOneEdit)
     EXPECT_LT(chosen, 9.0);                         // not the current "Large Cathedral"
 }
 
+TEST(EditorWindow, ControlClickResetsEveryControlToItsParametersDefault)
+{
+    TestHost host;
+    IEditController& c = host.controller();
+    for (ParamID id = 0; id < 12; ++id)
+        c.setParamNormalized(id, 0.0); // no default lies at the bottom of its range
+    EditorWindow editor(host);
+    ASSERT_TRUE(editor.waitUntilDrawn());
+    editor.pump(200ms); // the controls have taken the values
+    host.handler().edits.clear();
+
+    struct Target
+    {
+        ParamID id;
+        double x, y; // layout units, inside the control
+    };
+    std::vector<Target> targets = {{6, 228, 11}, {7, 228, 28}, {8, kFaderLX + kFaderW / 2, kFaderY + kFaderH / 2},
+                                   {9, kFaderRX + kFaderW / 2, kFaderY + kFaderH / 2}};
+    const ParamID rows[8] = {0, 1, 2, 3, 4, 5, 10, 11};
+    for (int row = 0; row < 8; ++row)
+        targets.push_back({rows[row], kRowSliderX + kRowSliderW / 2, rowCentreY(row)});
+    for (const Target& t : targets)
+    {
+        editor.window().pressControl();
+        editor.window().click(E::px(t.x), E::py(t.y));
+        editor.window().releaseControl();
+        editor.pump(60ms);
+    }
+    for (const Target& t : targets)
+    {
+        ParameterInfo info{};
+        ASSERT_EQ(c.getParameterInfo(int32(t.id), info), kResultOk);
+        SCOPED_TRACE(toUtf8(info.title));
+        EXPECT_NEAR(c.getParamNormalized(t.id), info.defaultNormalizedValue, 1e-6);
+        const std::vector<Edit> edits = editsFor(host.handler().edits, t.id);
+        const auto lastPerform = std::find_if(edits.rbegin(), edits.rend(), [](const Edit& e) { return e.kind == Edit::Perform; });
+        ASSERT_NE(lastPerform, edits.rend());
+        EXPECT_NEAR(lastPerform->value, info.defaultNormalizedValue, 1e-6);
+    }
+}
+
 TEST(EditorWindow, HostChangesShowWithinTheSyncPeriod)
 {
     TestHost host;
