@@ -1,6 +1,7 @@
 // The module's factory as a host sees it, loaded straight from the bundle with the system's
 // loader (dlopen, or LoadLibrary on Windows) and entered the way the platform's hosts enter it.
 #include "controller/VastoraIds.h"
+#include "support/LoadedLibrary.h"
 
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -10,87 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-
-#if SMTG_OS_WINDOWS
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 using namespace Steinberg;
 using namespace corvella::vastora;
+using corvella::testing::LoadedLibrary;
 
 namespace {
-
-using GetFactory = IPluginFactory* (*)();
-using EntryFn = bool (*)(void*);
-using ExitFn = bool (*)();
-
-#if SMTG_OS_WINDOWS
-using InitFn = bool (*)();
-
-// A Windows host calls InitDll after loading the module and ExitDll before unloading it.
-class LoadedLibrary
-{
-public:
-    LoadedLibrary()
-    {
-        const std::string dll = std::string(VASTORA_BUNDLE_PATH) + "/Contents/x86_64-win/Vastora.vst3";
-        module = LoadLibraryA(dll.c_str());
-        handle = module;
-        if (!module)
-            return;
-        getFactory = reinterpret_cast<GetFactory>(reinterpret_cast<void*>(GetProcAddress(module, "GetPluginFactory")));
-        auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, "InitDll")));
-        exit = reinterpret_cast<ExitFn>(reinterpret_cast<void*>(GetProcAddress(module, "ExitDll")));
-        entered = init && init();
-    }
-    ~LoadedLibrary()
-    {
-        if (exit)
-            exit();
-        if (module)
-            FreeLibrary(module);
-    }
-    static std::string lastError() { return "LoadLibrary error " + std::to_string(GetLastError()); }
-    HMODULE module = nullptr;
-    void* handle = nullptr;
-    GetFactory getFactory = nullptr;
-    ExitFn exit = nullptr;
-    bool entered = false;
-};
-#else
-// A Linux host calls ModuleEntry with the library's handle after loading it, ModuleExit before
-// unloading it.
-class LoadedLibrary
-{
-public:
-    LoadedLibrary()
-    {
-        const std::string so = std::string(VASTORA_BUNDLE_PATH) + "/Contents/x86_64-linux/Vastora.so";
-        handle = dlopen(so.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle)
-            return;
-        getFactory = reinterpret_cast<GetFactory>(dlsym(handle, "GetPluginFactory"));
-        auto entry = reinterpret_cast<EntryFn>(dlsym(handle, "ModuleEntry"));
-        exit = reinterpret_cast<ExitFn>(dlsym(handle, "ModuleExit"));
-        entered = entry && entry(handle);
-    }
-    ~LoadedLibrary()
-    {
-        if (exit)
-            exit();
-        if (handle)
-            dlclose(handle);
-    }
-    static std::string lastError() { return dlerror(); }
-    void* handle = nullptr;
-    GetFactory getFactory = nullptr;
-    ExitFn exit = nullptr;
-    bool entered = false;
-};
-#endif
 
 uint32 referenceCount(FUnknown* object)
 {
@@ -121,7 +47,7 @@ TEST(Factory, ExportsTheModuleEntryPointsUnderPlainNames)
     ASSERT_NE(lib.handle, nullptr) << LoadedLibrary::lastError();
     EXPECT_NE(lib.getFactory, nullptr);
     EXPECT_TRUE(lib.entered);
-    EXPECT_NE(lib.exit, nullptr);
+    EXPECT_TRUE(lib.leave());
 }
 
 TEST(Factory, ReportsTheVendorAndBothClassesExactly)

@@ -1,8 +1,9 @@
-// The module as a Windows host meets it: loaded with LoadLibrary, entered with InitDll, its
-// editor attached to an HWND, left with ExitDll. Runs under wine, on an X server of its own.
+// The module as a Windows host meets it: loaded with LoadLibrary and entered with InitDll, its
+// editor attached to an HWND. Runs under wine, on an X server of its own.
 #include "controller/VastoraIds.h"
+#include "support/LoadedLibrary.h"
 
-#include "pluginterfaces/base/ipluginbase.h"
+#include "pluginterfaces/base/funknownimpl.h"
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "public.sdk/source/vst/hosting/hostclasses.h"
@@ -16,22 +17,15 @@
 #include <vector>
 
 using namespace Steinberg;
-using namespace corvella::vastora;
+using corvella::testing::LoadedLibrary;
 
 namespace {
 
-template <typename Fn>
-Fn exported(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // The names in the module's export table, read from the image the loader mapped.
-std::vector<std::string> exportedNames(HMODULE module)
+std::vector<std::string> exportedNames(const LoadedLibrary& lib)
 {
-    const auto* base = reinterpret_cast<const unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const auto* base = static_cast<const unsigned char*>(lib.handle);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     std::vector<std::string> names;
     if (dir.Size == 0)
@@ -41,203 +35,116 @@ std::vector<std::string> exportedNames(HMODULE module)
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
         names.emplace_back(reinterpret_cast<const char*>(base + nameRvas[i]));
     if (exports->NumberOfFunctions != exports->NumberOfNames)
-        names.emplace_back("<unnamed export>");
+        names.emplace_back("<export without a name>");
+    std::sort(names.begin(), names.end());
     return names;
 }
 
-// The DLL inside the bundle, loaded and entered as a Windows host does.
-class EnteredModule
+// The module's editor, created by its own controller, and a host window to attach it to.
+struct EditorFixture
 {
-public:
-    EnteredModule()
-    {
-        const std::string dll = std::string(VASTORA_BUNDLE_PATH) + "/Contents/x86_64-win/Vastora.vst3";
-        module = LoadLibraryA(dll.c_str());
-        if (!module)
-            return;
-        auto init = exported<bool (*)()>(module, "InitDll");
-        entered = init && init();
-    }
-    ~EnteredModule()
-    {
-        if (entered)
-            exitDll();
-        if (module)
-            FreeLibrary(module);
-    }
-    bool exitDll()
-    {
-        auto exit = exported<bool (*)()>(module, "ExitDll");
-        entered = false;
-        return exit && exit();
-    }
+    LoadedLibrary lib;
+    Vst::HostApplication hostContext;
+    IPtr<Vst::IEditController> controller;
+    IPtr<IPlugView> view;
+    HWND window = nullptr;
 
-    // A controller made by the module's factory and initialised with a host context.
-    IPtr<Vst::IEditController> createController()
+    EditorFixture()
     {
-        auto getFactory = exported<IPluginFactory* (*)()>(module, "GetPluginFactory");
-        if (!getFactory)
-            return nullptr;
-        IPtr<IPluginFactory> factory = owned(getFactory());
+        if (!lib.getFactory)
+            return;
+        IPtr<IPluginFactory> factory = owned(lib.getFactory());
         TUID cid;
-        kControllerUID.toTUID(cid);
+        corvella::vastora::kControllerUID.toTUID(cid);
         void* object = nullptr;
         if (factory->createInstance(cid, Vst::IEditController::iid, &object) != kResultOk)
-            return nullptr;
-        IPtr<Vst::IEditController> controller = owned(static_cast<Vst::IEditController*>(object));
+            return;
+        controller = owned(static_cast<Vst::IEditController*>(object));
         controller->initialize(&hostContext);
-        return controller;
+        view = owned(controller->createView(Vst::ViewType::kEditor));
+        window = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 720,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     }
-
-    HMODULE module = nullptr;
-    bool entered = false;
-
-private:
-    Vst::HostApplication hostContext;
+    ~EditorFixture()
+    {
+        view = nullptr;
+        if (controller)
+            controller->terminate();
+        if (window)
+            DestroyWindow(window);
+    }
+    HWND editorWindow() const { return GetWindow(window, GW_CHILD); }
 };
 
 // The host's side of the view: grants every size it is asked for.
-class GrantingPlugFrame : public IPlugFrame
+struct GrantingPlugFrame : U::ImplementsNonDestroyable<U::Directly<IPlugFrame>>
 {
-public:
     tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* newSize) override
     {
-        if (!view || !newSize)
-            return kInvalidArgument;
         ++requests;
         last = *newSize;
-        view->onSize(newSize);
-        return kResultTrue;
+        return view->onSize(newSize);
     }
-    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override
-    {
-        if (FUnknownPrivate::iidEqual(iid, IPlugFrame::iid) || FUnknownPrivate::iidEqual(iid, FUnknown::iid))
-        {
-            *obj = this;
-            return kResultOk;
-        }
-        *obj = nullptr;
-        return kNoInterface;
-    }
-    uint32 PLUGIN_API addRef() override { return 1; }
-    uint32 PLUGIN_API release() override { return 1; }
-
     int requests = 0;
     ViewRect last;
 };
 
-// A host's top-level window for the editor to live in.
-class HostWindow
+void pumpMessages(int milliseconds)
 {
-public:
-    HostWindow()
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VastoraTestHost";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowExW(0, wc.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 720,
-                               nullptr, nullptr, wc.hInstance, nullptr);
-    }
-    ~HostWindow()
-    {
-        if (hwnd)
-            DestroyWindow(hwnd);
-    }
-    HWND child() const { return GetWindow(hwnd, GW_CHILD); }
-    void pump(int milliseconds) const
-    {
-        const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-        MSG msg;
-        while (static_cast<int>(end - GetTickCount()) > 0)
-        {
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-            Sleep(5);
-        }
-    }
-    HWND hwnd = nullptr;
-};
-
-std::string className(HWND window)
-{
-    char name[256] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
+    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    for (MSG msg; static_cast<int>(end - GetTickCount()) > 0; Sleep(5))
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
 }
 
 } // namespace
 
 TEST(WindowsModule, ExportsExactlyTheThreeEntryPoints)
 {
-    EnteredModule dll;
-    ASSERT_NE(dll.module, nullptr) << GetLastError();
-    std::vector<std::string> names = exportedNames(dll.module);
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"ExitDll", "GetPluginFactory", "InitDll"}));
+    LoadedLibrary lib;
+    ASSERT_NE(lib.handle, nullptr) << LoadedLibrary::lastError();
+    EXPECT_EQ(exportedNames(lib), (std::vector<std::string>{"ExitDll", "GetPluginFactory", "InitDll"}));
 }
 
-TEST(WindowsModule, TheEditorTakesOnlyAnHwnd)
+TEST(WindowsModule, TheEditorTakesAnHwndAndRefusesOtherWindowKinds)
 {
-    EnteredModule dll;
-    ASSERT_TRUE(dll.entered);
-    IPtr<Vst::IEditController> controller = dll.createController();
-    ASSERT_TRUE(controller);
-    IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
-    ASSERT_TRUE(view);
-    EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultTrue);
+    EditorFixture f;
+    ASSERT_TRUE(f.view && f.window);
+    EXPECT_EQ(f.view->isPlatformTypeSupported(kPlatformTypeHWND), kResultTrue);
     for (FIDString other : {kPlatformTypeX11EmbedWindowID, kPlatformTypeNSView, kPlatformTypeHIView})
-        EXPECT_NE(view->isPlatformTypeSupported(other), kResultTrue) << other;
-
-    // A window handle of another kind is refused before VSTGUI could take it for an HWND.
-    HostWindow host;
-    ASSERT_NE(host.hwnd, nullptr);
-    EXPECT_EQ(view->attached(host.hwnd, kPlatformTypeX11EmbedWindowID), kResultFalse);
-    EXPECT_EQ(host.child(), nullptr);
-    controller->terminate();
+        EXPECT_NE(f.view->isPlatformTypeSupported(other), kResultTrue) << other;
+    // Taken for an HWND, the handle would get a window put into it.
+    EXPECT_EQ(f.view->attached(f.window, kPlatformTypeX11EmbedWindowID), kResultFalse);
+    EXPECT_EQ(f.editorWindow(), nullptr);
 }
 
 // InitDll runs the module's initialisers, which start VSTGUI with the module's own handle: the
-// editor's window then belongs to a window class that VSTGUI registered for that module.
-TEST(WindowsModule, InitDllStartsTheEditorsGuiWithTheModuleHandleAndTheEditorOpens)
+// editor's window then belongs to the window class VSTGUI registers for that module.
+TEST(WindowsModule, TheEditorOpensOnAnHwndWithTheGuiStartedByInitDll)
 {
-    EnteredModule dll;
-    ASSERT_TRUE(dll.entered);
-    {
-        IPtr<Vst::IEditController> controller = dll.createController();
-        ASSERT_TRUE(controller);
-        IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
-        ASSERT_TRUE(view);
-        GrantingPlugFrame plugFrame;
-        view->setFrame(&plugFrame);
-        HostWindow host;
-        ASSERT_NE(host.hwnd, nullptr);
+    EditorFixture f;
+    ASSERT_TRUE(f.lib.entered);
+    ASSERT_TRUE(f.view && f.window);
+    GrantingPlugFrame plugFrame;
+    f.view->setFrame(&plugFrame);
+    ASSERT_EQ(f.view->attached(f.window, kPlatformTypeHWND), kResultOk);
+    pumpMessages(300);
+    EXPECT_GE(plugFrame.requests, 1);
+    EXPECT_EQ(plugFrame.last.getWidth(), 631);
+    EXPECT_EQ(plugFrame.last.getHeight(), 668);
 
-        ASSERT_EQ(view->attached(host.hwnd, kPlatformTypeHWND), kResultOk);
-        host.pump(300);
-        EXPECT_GE(plugFrame.requests, 1);
-        EXPECT_EQ(plugFrame.last.getWidth(), 631);
-        EXPECT_EQ(plugFrame.last.getHeight(), 668);
+    HWND editor = f.editorWindow();
+    EXPECT_TRUE(editor && IsWindowVisible(editor));
+    RECT r{};
+    GetClientRect(editor, &r);
+    EXPECT_EQ(r.right, 631);
+    EXPECT_EQ(r.bottom, 668);
+    char className[64] = {};
+    GetClassNameA(editor, className, sizeof className);
+    EXPECT_EQ(std::string(className).rfind("VSTGUI", 0), 0u) << className;
+    EXPECT_EQ(reinterpret_cast<void*>(GetClassLongPtrA(editor, GCLP_HMODULE)), f.lib.handle);
 
-        HWND editor = host.child();
-        ASSERT_NE(editor, nullptr);
-        EXPECT_TRUE(IsWindowVisible(editor));
-        RECT r{};
-        GetClientRect(editor, &r);
-        EXPECT_EQ(r.right - r.left, 631);
-        EXPECT_EQ(r.bottom - r.top, 668);
-        EXPECT_EQ(className(editor).rfind("VSTGUI", 0), 0u) << className(editor);
-        EXPECT_EQ(reinterpret_cast<HMODULE>(GetClassLongPtrW(editor, GCLP_HMODULE)), dll.module);
-
-        EXPECT_EQ(view->removed(), kResultOk);
-        EXPECT_EQ(host.child(), nullptr);
-        view->setFrame(nullptr);
-        controller->terminate();
-    }
-    // The last ExitDll runs the module's terminators, which report success.
-    EXPECT_TRUE(dll.exitDll());
+    EXPECT_EQ(f.view->removed(), kResultOk);
+    EXPECT_EQ(f.editorWindow(), nullptr);
+    f.view->setFrame(nullptr);
 }
