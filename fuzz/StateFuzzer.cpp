@@ -5,8 +5,6 @@
 
 #include "controller/VastoraPresets.h"
 
-#include <cmath>
-
 using namespace corvella::fuzz;
 using namespace Steinberg;
 using namespace Steinberg::Vst;

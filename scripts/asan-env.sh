@@ -3,8 +3,8 @@
 # and instrumented for libFuzzer. Sourced after env.sh, not run.
 asan_dir="${VASTORA_ASAN_DIR:-$repo_root/build-asan}"
 
-# Any finding ends the program with a failure; leaks that the system libraries leave at module
-# unload are suppressed by name.
+# Any finding ends the program with a failure; only the system font library's leak is suppressed
+# (scripts/lsan-suppressions.txt).
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
 export LSAN_OPTIONS="suppressions=$repo_root/scripts/lsan-suppressions.txt:print_suppressions=0"
