@@ -87,7 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 int32 index = 0;
                 IParamValueQueue* queue = changes.addParameterData(in.paramId(), index);
                 for (int points = 1 + in.byte() % 4; queue && points > 0; --points)
-                    queue->addPoint(in.byte(), in.value(), index);
+                {
+                    const int32 offset = in.byte();
+                    queue->addPoint(offset, in.value(), index);
+                }
             }
             block.changes = &changes;
             const bool finite = processBlock(*p.audio, block, in);
