@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds everything and runs every test.
+# Sets the machine up, builds everything and runs every test; then the state hand-over under
+# ThreadSanitizer, the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and each fuzz target for a minute.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 configure_and_build
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"
+
+"$repo_root/scripts/tsan.sh"
+"$repo_root/scripts/sanitize.sh"
+"$repo_root/scripts/fuzz.sh"
 # The same sources built for Windows x86-64, validated and tested under wine (CTest label
 # "wine"), then the engine's realtime factor in both builds, measured one after the other.
 "$repo_root/scripts/build-windows.sh" --test
