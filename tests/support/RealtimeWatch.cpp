@@ -1,9 +1,14 @@
-// Replaces the program's global allocation functions (and, without a sanitizer, malloc and
-// pthread_mutex_lock) to count what a watched thread does. Link it into one test program only.
+// Replaces the program's global allocation functions (and, with glibc and without a sanitizer,
+// malloc and pthread_mutex_lock) to count what a watched thread does. Link it into one test
+// program only.
 #include "RealtimeWatch.h"
 
+#if defined(_WIN32)
+#include <malloc.h>
+#else
 #include <dlfcn.h>
 #include <pthread.h>
+#endif
 
 #include <atomic>
 #include <cstdlib>
@@ -16,6 +21,11 @@
 #define VASTORA_SANITIZED 1
 #endif
 #endif
+#if defined(_WIN32)
+// The Windows C runtime's malloc and locks cannot be replaced from a program; only operator new
+// and delete are watched there.
+#define VASTORA_SANITIZED 1
+#endif
 #ifdef VASTORA_SANITIZED
 constexpr bool kWatchLibc = false;
 #else
@@ -25,19 +35,32 @@ constexpr bool kWatchLibc = true;
 namespace {
 
 // Initial-exec TLS: readable from malloc before anything else of the program has run.
+#if defined(_WIN32)
+#define WATCH_TLS thread_local
+#else
 #define WATCH_TLS thread_local __attribute__((tls_model("initial-exec")))
+#endif
 WATCH_TLS bool watching = false;
 WATCH_TLS long allocationCount = 0;
 WATCH_TLS long freeCount = 0;
 WATCH_TLS long lockCount = 0;
 std::atomic<std::size_t> failFrom{0}; // 0: nothing fails
 
+#if defined(_WIN32)
+// Windows' C runtime has no aligned_alloc; its aligned blocks need their own free.
+void* alignedAllocate(std::size_t n, std::size_t align) { return _aligned_malloc(n ? n : 1, align); }
+void alignedFree(void* p) { _aligned_free(p); }
+#else
+void* alignedAllocate(std::size_t n, std::size_t align) { return std::aligned_alloc(align, (n + align - 1) / align * align); }
+void alignedFree(void* p) { std::free(p); }
+#endif
+
 void* allocate(std::size_t n, std::size_t align, bool nothrow)
 {
     const std::size_t limit = failFrom.load(std::memory_order_relaxed);
     void* p = nullptr;
     if (limit == 0 || n < limit)
-        p = align ? std::aligned_alloc(align, (n + align - 1) / align * align) : std::malloc(n ? n : 1);
+        p = align ? alignedAllocate(n, align) : std::malloc(n ? n : 1);
     if (!p && !nothrow)
         throw std::bad_alloc();
     // malloc counts itself when it is watched; aligned_alloc never is.
@@ -46,11 +69,14 @@ void* allocate(std::size_t n, std::size_t align, bool nothrow)
     return p;
 }
 
-void release(void* p)
+void release(void* p, bool aligned = false)
 {
     if (watching && !kWatchLibc && p)
         ++freeCount;
-    std::free(p);
+    if (aligned)
+        alignedFree(p);
+    else
+        std::free(p);
 }
 
 } // namespace
@@ -69,12 +95,12 @@ void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p, true); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p, true); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p, true); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p, true); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p, true); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p, true); }
 
 #ifndef VASTORA_SANITIZED
 // glibc's own entry points, so the hooks need no lookup (and dlsym's own allocations no hook).
