@@ -119,24 +119,39 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
 
 TEST(ProcessRealtime, OutOfMemoryAtSetupGivesSilenceUntilASetupSucceeds)
 {
-    for (const Layout& layout : kLayouts)
+    struct Case
     {
-        const std::string what = describe(layout);
+        Layout layout;
+        std::size_t failFrom; // bytes
+        int32 maxBlock;
+    };
+    const Case cases[] = {
+        // The delay lines need far more than 64 KB; the working buffers for 256 frames less.
+        {kLayouts[0], 64 * 1024, 256},
+        {kLayouts[1], 64 * 1024, 256},
+        {kLayouts[2], 64 * 1024, 256},
+        {kLayouts[3], 64 * 1024, 256},
+        // The delay lines fit in 8 MB; the 64-bit working buffers for 2^20 frames do not.
+        {kLayouts[3], 8 << 20, 1 << 20},
+    };
+    for (const Case& c : cases)
+    {
+        const Layout& layout = c.layout;
+        const std::string what = describe(layout) + ", block " + std::to_string(c.maxBlock);
         IPtr<VastoraProcessor> p = owned(new VastoraProcessor);
         ProcessorHarness h(p->unknownCast());
         h.initialize();
         h.setBusArrangement(layout.arrangement);
         {
-            // The delay lines need far more than this; the working buffers for 256 frames less.
-            FailingLargeAllocations outOfMemory(64 * 1024);
-            EXPECT_EQ(h.setup(44100.0, 256, layout.sampleSize), kOutOfMemory) << what;
+            FailingLargeAllocations outOfMemory(c.failFrom);
+            EXPECT_EQ(h.setup(44100.0, c.maxBlock, layout.sampleSize), kOutOfMemory) << what;
         }
         h.activate(true);
         for (const auto& ch : renderInPlace(h, layout, 2048))
             EXPECT_EQ(ch, std::vector<double>(2048, 0.0)) << what;
 
         h.activate(false);
-        EXPECT_EQ(h.setup(44100.0, 256, layout.sampleSize), kResultOk) << what;
+        EXPECT_EQ(h.setup(44100.0, c.maxBlock, layout.sampleSize), kResultOk) << what;
         h.activate(true);
         const Channels<double> out = renderInPlace(h, layout, 2048);
         EXPECT_NE(out[0], std::vector<double>(2048, 0.0)) << what;
