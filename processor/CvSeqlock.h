@@ -15,6 +15,10 @@ namespace corvella {
 // merely stale, never undefined behaviour.
 class CvSeqlock
 {
+    // A word or sequence behind a lock inside the atomic would make the audio thread wait.
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "64-bit atomics must be lock-free");
+    static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "32-bit atomics must be lock-free");
+
 public:
     explicit CvSeqlock(std::size_t words) : data(new std::atomic<std::uint64_t>[words])
     {
