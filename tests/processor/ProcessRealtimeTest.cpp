@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
 using namespace corvella::testing;
 using namespace corvella::vastora;
@@ -70,11 +72,17 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
         RealtimeWatch watch;
         int* volatile allocated = new int(1); // volatile: the pair may not be optimised away
         delete allocated;
+        void* aligned = nullptr;
+        ASSERT_EQ(posix_memalign(&aligned, 64, 64), 0);
+        std::free(aligned);
         std::lock_guard<std::mutex> lock(mutex);
-        const long seen[] = {watch.allocations(), watch.frees(), watch.locks()};
-        ASSERT_EQ(seen[0], 1);
-        ASSERT_EQ(seen[1], 1);
-        ASSERT_EQ(seen[2], RealtimeWatch::watchesLibc() ? 1 : 0);
+        std::this_thread::yield();
+        const long seen[] = {watch.allocations(), watch.frees(), watch.locks(), watch.yields()};
+        const long libc = RealtimeWatch::watchesLibc() ? 1 : 0;
+        ASSERT_EQ(seen[0], 1 + libc);
+        ASSERT_EQ(seen[1], 1 + libc);
+        ASSERT_EQ(seen[2], libc);
+        ASSERT_EQ(seen[3], 1);
     }
     for (const Layout& layout : kLayouts)
     {
@@ -93,7 +101,7 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
         data.inputParameterChanges = &changes;
         ASSERT_EQ(h.setState(StateBytes::make(2, kLoaded)), kResultOk);
 
-        long allocations = 0, frees = 0, locks = 0;
+        long allocations = 0, frees = 0, locks = 0, yields = 0;
         {
             RealtimeWatch watch;
             for (int32 block = 0; block < 8; ++block)
@@ -104,11 +112,13 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
             allocations = watch.allocations();
             frees = watch.frees();
             locks = watch.locks();
+            yields = watch.yields();
         }
         const std::string what = describe(layout);
         EXPECT_EQ(allocations, 0) << what;
         EXPECT_EQ(frees, 0) << what;
         EXPECT_EQ(locks, 0) << what;
+        EXPECT_EQ(yields, 0) << what;
         // The watched blocks did take the load and the automation.
         const std::vector<double> v = StateBytes::values(h.getState());
         EXPECT_EQ(v[kPreDelay], 100.0) << what;
