@@ -64,6 +64,19 @@ public:
             std::this_thread::yield();
     }
 
+    // Wait-free: as read(), but once `attempts` copies overlapped a write, the last copy is taken
+    // as it is. Each of its words then holds a value written whole, though not all of them need
+    // come from the same write. True when the copy is whole.
+    template <typename Take>
+    bool readWaitFree(Take take, int attempts) const
+    {
+        for (int i = 0; i < attempts; ++i)
+            if (tryRead(take))
+                return true;
+        take([this](std::size_t i) { return data[i].load(std::memory_order_acquire); });
+        return false;
+    }
+
     // Changes with every write, so a reader can tell cheaply that nothing was written since.
     std::uint32_t version() const { return sequence.load(std::memory_order_acquire); }
 

@@ -47,15 +47,23 @@ std::vector<double> CvValueExchange::latest() const
 
 double CvValueExchange::latest(std::size_t index) const
 {
+    // Hosts may ask for this on the audio thread, which must not wait for a load to be written.
+    // An overlapped copy still yields a value the parameter had: either the one the load brings
+    // or the one before it.
+    constexpr int kAttempts = 4;
     std::uint64_t taken = 0, published = 0, loaded = 0, loadedBy = 0;
-    block.read([&](auto get) {
-        taken = get(0);
-        published = get(blockValue(index));
-    });
-    log.read([&](auto get) {
-        loaded = get(logValue(index));
-        loadedBy = get(logLoad(index));
-    });
+    block.readWaitFree(
+        [&](auto get) {
+            taken = get(0);
+            published = get(blockValue(index));
+        },
+        kAttempts);
+    log.readWaitFree(
+        [&](auto get) {
+            loaded = get(logValue(index));
+            loadedBy = get(logLoad(index));
+        },
+        kAttempts);
     return CvSeqlock::toDouble(loadedBy > taken ? loaded : published);
 }
 

@@ -29,7 +29,9 @@ public:
 
     // Any thread but the audio thread: the values as the host last set them.
     std::vector<double> latest() const;
-    double latest(std::size_t index) const; // allocates nothing
+    // Any thread, wait-free and without allocating: value index as the host last set it. While a
+    // load is being written it may still give the value the load replaces.
+    double latest(std::size_t index) const;
 
     // Audio thread: takes the newest load into values (as a whole; one that is being written
     // just now is taken at a later block). True when a load was taken.

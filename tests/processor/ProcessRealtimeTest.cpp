@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -169,4 +171,46 @@ TEST(ProcessRealtime, OutOfMemoryAtSetupGivesSilenceUntilASetupSucceeds)
             for (double s : ch)
                 ASSERT_TRUE(std::isfinite(s)) << what;
     }
+}
+
+TEST(ProcessRealtime, TailIsAnsweredWithoutWaitingForAStateLoad)
+{
+    // Hosts may ask for the tail on the audio thread while the main thread loads a state.
+    IPtr<VastoraProcessor> p = owned(new VastoraProcessor);
+    ProcessorHarness h(p->unknownCast());
+    h.start(44100.0, 256);
+    std::vector<double> other = kLoaded;
+    other[kPreDelay] = 400.0;
+    other[kReverbTime] = 0.4;
+    const std::vector<char> bytes[2] = {StateBytes::make(2, kLoaded), StateBytes::make(2, other)};
+    const auto tailOf = [](double preDelay, double reverbTime) {
+        return static_cast<uint32>(std::ceil((preDelay * 0.001 + 2.0 * reverbTime) * 44100.0));
+    };
+    // Each value is one of its two loaded values (give or take the rounding of loading).
+    const uint32 shortest = tailOf(100.0, 0.4) - 1, longest = tailOf(400.0, 3.5) + 1;
+    h.setState(bytes[1]);
+
+    constexpr int kLoads = 100000;
+    std::atomic<bool> loading{true};
+    std::thread loader([&] {
+        for (int n = 0; n < kLoads; ++n)
+            h.setState(bytes[n % 2]);
+        loading = false;
+    });
+    long yields = 0, allocations = 0, outside = 0;
+    {
+        RealtimeWatch watch;
+        while (loading)
+        {
+            const uint32 tail = p->getTailSamples();
+            outside += tail < shortest || tail > longest;
+        }
+        yields = watch.yields();
+        allocations = watch.allocations();
+    }
+    loader.join();
+    EXPECT_EQ(yields, 0);
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(outside, 0);
+    EXPECT_NEAR(p->getTailSamples(), tailOf(400.0, 0.4), 1.0); // the last load
 }
