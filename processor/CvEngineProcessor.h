@@ -44,7 +44,7 @@ public:
         // at its next block anyway.
         if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))
         {
-            const std::vector<double> values = getLatestPlainValues();
+            const std::vector<double>& values = getLatestPlainValues();
             pushToEngine([&values](std::size_t i) { return values[i]; });
         }
         return result;

@@ -214,3 +214,24 @@ TEST(ProcessRealtime, TailIsAnsweredWithoutWaitingForAStateLoad)
     EXPECT_EQ(outside, 0);
     EXPECT_NEAR(p->getTailSamples(), tailOf(400.0, 0.4), 1.0); // the last load
 }
+
+TEST(ProcessRealtime, StatesAreLoadedAndSavedWithoutMemoryToSpare)
+{
+    IPtr<VastoraProcessor> p = owned(new VastoraProcessor);
+    ProcessorHarness h(p->unknownCast());
+    h.initialize();
+    std::vector<char> bytes = StateBytes::make(2, kLoaded);
+    MemoryStream in(bytes.data(), static_cast<TSize>(bytes.size()));
+    MemoryStream out; // grows with malloc, which does not fail here
+    tresult loaded = kResultFalse, saved = kResultFalse;
+    {
+        FailingLargeAllocations outOfMemory(1);
+        EXPECT_NO_THROW(loaded = p->setState(&in));
+        EXPECT_NO_THROW(saved = p->getState(&out));
+    }
+    EXPECT_EQ(loaded, kResultOk);
+    ASSERT_EQ(saved, kResultOk);
+    const std::vector<double> v = StateBytes::values(std::vector<char>(out.getData(), out.getData() + out.getSize()));
+    EXPECT_EQ(v[kPreDelay], 100.0);
+    EXPECT_EQ(v[kMasterMix], 80.0);
+}
