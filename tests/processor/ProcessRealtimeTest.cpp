@@ -4,6 +4,7 @@
 #include "support/RealtimeWatch.h"
 #include "support/StateBytes.h"
 
+#include "engine/ReverbEngineProbe.h"
 #include "params/VastoraParams.h"
 #include "processor/VastoraProcessor.h"
 
@@ -39,6 +40,13 @@ std::string describe(const Layout& layout)
     return (layout.sampleSize == kSample64 ? "64-bit " : "32-bit ") +
            std::string(layout.arrangement == SpeakerArr::kMono ? "mono" : "stereo");
 }
+
+// Shows what the engine was handed, which is what the blocks took.
+class ProbedProcessor : public VastoraProcessor
+{
+public:
+    const ReverbParams& engineParams() const { return ReverbEngineProbe{engine}.params(); }
+};
 
 const std::vector<double> kLoaded = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
 
@@ -88,7 +96,7 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
     }
     for (const Layout& layout : kLayouts)
     {
-        IPtr<VastoraProcessor> p = owned(new VastoraProcessor);
+        IPtr<ProbedProcessor> p = owned(new ProbedProcessor);
         ProcessorHarness h(p->unknownCast());
         h.start(44100.0, 256, layout.sampleSize, layout.arrangement);
         HostProcessData data;
@@ -122,10 +130,10 @@ TEST(ProcessRealtime, ProcessNeitherAllocatesNorLocks)
         EXPECT_EQ(locks, 0) << what;
         EXPECT_EQ(yields, 0) << what;
         // The watched blocks did take the load and the automation.
-        const std::vector<double> v = StateBytes::values(h.getState());
-        EXPECT_EQ(v[kPreDelay], 100.0) << what;
-        EXPECT_EQ(v[kMasterMix], 100.0) << what;
-        EXPECT_EQ(v[kRoomSize], 9.0) << what;
+        const ReverbParams& engine = p->engineParams();
+        EXPECT_EQ(engine.preDelay, 100.0) << what;
+        EXPECT_EQ(engine.mix, 100.0) << what;
+        EXPECT_EQ(engine.roomSize, 9) << what;
     }
 }
 
