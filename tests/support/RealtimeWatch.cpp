@@ -1,11 +1,13 @@
-// Replaces the program's global allocation functions (and, without a sanitizer, malloc and
-// pthread_mutex_lock) to count what a watched thread does. Link it into one test program only.
+// Replaces the program's global allocation functions and sched_yield (and, without a sanitizer,
+// malloc, the aligned allocators and pthread_mutex_lock) to count what a watched thread does.
+// Link it into one test program only.
 #include "RealtimeWatch.h"
 
 #include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 
@@ -30,6 +32,7 @@ WATCH_TLS bool watching = false;
 WATCH_TLS long allocationCount = 0;
 WATCH_TLS long freeCount = 0;
 WATCH_TLS long lockCount = 0;
+WATCH_TLS long yieldCount = 0;
 std::atomic<std::size_t> failFrom{0}; // 0: nothing fails
 
 void* allocate(std::size_t n, std::size_t align, bool nothrow)
@@ -40,8 +43,8 @@ void* allocate(std::size_t n, std::size_t align, bool nothrow)
         p = align ? std::aligned_alloc(align, (n + align - 1) / align * align) : std::malloc(n ? n : 1);
     if (!p && !nothrow)
         throw std::bad_alloc();
-    // malloc counts itself when it is watched; aligned_alloc never is.
-    if (watching && (align || !kWatchLibc))
+    // malloc and aligned_alloc count themselves when they are watched.
+    if (watching && !kWatchLibc)
         ++allocationCount;
     return p;
 }
@@ -82,6 +85,7 @@ extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
 extern "C" void* __libc_realloc(void*, std::size_t);
 extern "C" void __libc_free(void*);
+extern "C" void* __libc_memalign(std::size_t, std::size_t);
 
 extern "C" void* malloc(std::size_t n)
 {
@@ -97,6 +101,27 @@ extern "C" void* realloc(void* p, std::size_t n)
 {
     allocationCount += watching;
     return __libc_realloc(p, n);
+}
+extern "C" void* aligned_alloc(std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    return __libc_memalign(align, n);
+}
+extern "C" void* memalign(std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    return __libc_memalign(align, n);
+}
+extern "C" int posix_memalign(void** p, std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    if (align < sizeof(void*) || (align & (align - 1)) != 0)
+        return EINVAL;
+    void* q = __libc_memalign(align, n);
+    if (!q)
+        return ENOMEM;
+    *p = q;
+    return 0;
 }
 extern "C" void free(void* p)
 {
@@ -119,17 +144,27 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
 }
 #endif
 
+// A thread that yields is waiting for another (std::this_thread::yield ends up here). The
+// sanitizer runtimes leave sched_yield alone, so it is watched in every build.
+extern "C" int __sched_yield();
+extern "C" int sched_yield() noexcept
+{
+    yieldCount += watching;
+    return __sched_yield();
+}
+
 namespace corvella::testing {
 
 RealtimeWatch::RealtimeWatch()
 {
-    allocationCount = freeCount = lockCount = 0;
+    allocationCount = freeCount = lockCount = yieldCount = 0;
     watching = true;
 }
 RealtimeWatch::~RealtimeWatch() { watching = false; }
 long RealtimeWatch::allocations() const { return allocationCount; }
 long RealtimeWatch::frees() const { return freeCount; }
 long RealtimeWatch::locks() const { return lockCount; }
+long RealtimeWatch::yields() const { return yieldCount; }
 bool RealtimeWatch::watchesLibc() { return kWatchLibc; }
 
 FailingLargeAllocations::FailingLargeAllocations(std::size_t bytes) { failFrom = bytes; }
