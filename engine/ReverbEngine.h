@@ -1,7 +1,10 @@
 #pragma once
 
 #include "CvDspEngine.h"
-#include "DelayLine.h"
+#include "DiffuserChain.h"
+#include "EarlyReflections.h"
+#include "LateNetwork.h"
+#include "OutputStage.h"
 #include "ReverbParams.h"
 
 #include <array>
@@ -52,17 +55,29 @@ private:
         double outAllpassDelayR;
         double preDelaySamples;
         double depthMax;
-        double lfoStep[kLines]; // lfoRate / sampleRate, cycles per sample
         float erCoef;
         float lowCoef;
         float earlyWeight;
         float lateWeight;
     };
 
+    // The block values as the stages take them.
+    struct StagePlan
+    {
+        FixedDelay preDelay;
+        FixedDelay diffuserA[kStages], diffuserB[kStages];
+        float gainA[kStages], gainB[kStages];
+        FixedDelay outAllpassL, outAllpassR;
+        LateNetwork::Block late;
+        std::size_t chunk; // frames the stages can take at once
+    };
+
     bool isPrepared() const { return maxPos > 0; }
     BlockValues updateBlock();
-    void renderFrames(const BlockValues& bv, const float* inL, const float* inR, float* outL,
-                      float* outR, std::int32_t numSamples);
+    void planStages(const BlockValues& bv);
+    void renderFrames(const BlockValues& bv, const float* inL, const float* inR, float* outL, float* outR,
+                      std::int32_t numSamples);
+    void clearAudio();
 
     double sampleRate = kDefaultSampleRate;
     float smoothDiffusion = 1.0f;
@@ -76,24 +91,29 @@ private:
     double cachedRoom = -1.0;
     std::int32_t cachedSpread = -1;
     ReverbParams params;
-    DelayLine preDelayL, preDelayR;
-    std::array<DelayLine, kStages> diffuserA;
-    std::array<DelayLine, kStages> diffuserB;
-    std::array<DelayLine, kLines> lateLines;
-    std::array<float, kLines> dampState{};
-    std::array<float, kLines> lowState{};
     std::array<float, kLines> feedbackGain{};
     std::array<float, kLines> dampCoef{};
     std::array<double, kLines> lateLength{};
-    std::array<double, kLines> lfoPhase{};
     std::array<double, kLines> lfoRate{};
     std::array<double, kLines> tapPosA{};
     std::array<double, kLines> tapPosB{};
     std::array<float, kLines> tapGain{};
-    float erLowpassL = 0.0f, erLowpassR = 0.0f;
-    DelayLine outAllpassL, outAllpassR;
-    float dcYL = 0.0f, dcXL = 0.0f, dcYR = 0.0f, dcXR = 0.0f;
     std::int32_t maxPos = 0; // (int)sampleRate + 64 once prepared; 0 means not prepared
+
+    // The signal path, stage by stage.
+    EarlyReflections early;
+    DiffuserChain diffuserA, diffuserB;
+    LateNetwork late;
+    OutputStage outputL, outputR;
+    StagePlan plan{};
+
+    // Once the input has been exactly silent and the output below kQuietLevel for longer than
+    // the longest path through the network, the state is cleared and the network skipped until
+    // input returns.
+    static constexpr float kQuietLevel = 1e-6f; // -120 dBFS
+    std::size_t quietFrames = 0;
+    std::size_t idleAfterFrames = 0;
+    bool idle = false;
 
     // Tests and benchmarks look at the internal state through this.
     friend struct ReverbEngineProbe;

@@ -1,0 +1,184 @@
+#include "LateNetwork.h"
+
+#include "DelayLine.h"
+#include "ReverbTables.h"
+#include "SimdSine.h"
+
+#include <algorithm>
+#include <emmintrin.h>
+
+namespace corvella::vastora {
+
+using namespace tables;
+
+namespace {
+
+// Lanes (0, 1, 2, 3) -> (x0 + x1, x0 - x1, x2 + x3, x2 - x3), and the same across pairs: the
+// first two passes of the transform inside one vector. Negation flips the sign bit, so x + (-y)
+// is exactly x - y.
+inline __m128 butterflyPairs(__m128 v)
+{
+    const __m128 negateOdd = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+    const __m128 x = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128 y = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 1, 1));
+    return _mm_add_ps(x, _mm_xor_ps(y, negateOdd));
+}
+
+inline __m128 butterflyHalves(__m128 v)
+{
+    const __m128 negateHigh = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, INT32_MIN, 0, 0));
+    const __m128 x = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m128 y = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 2, 3, 2));
+    return _mm_add_ps(x, _mm_xor_ps(y, negateHigh));
+}
+
+inline float horizontalSum(__m128 v)
+{
+    const __m128 pairs = _mm_add_ps(v, _mm_movehl_ps(v, v));
+    return _mm_cvtss_f32(_mm_add_ss(pairs, _mm_shuffle_ps(pairs, pairs, _MM_SHUFFLE(1, 1, 1, 1))));
+}
+
+} // namespace
+
+void LateNetwork::allocate(const std::size_t* maxDelays)
+{
+    std::size_t total = 0;
+    for (int i = 0; i < kLines; ++i)
+    {
+        const std::size_t size = nextPow2(std::max<std::size_t>(maxDelays[i] + 2, 8));
+        offset[i] = static_cast<std::int32_t>(total);
+        mask[i] = static_cast<std::int32_t>(size - 1);
+        total += size;
+    }
+    arena = std::vector<float>(total, 0.0f);
+    frame = 0;
+}
+
+void LateNetwork::clear()
+{
+    std::fill(arena.begin(), arena.end(), 0.0f);
+    std::fill(std::begin(dampState), std::end(dampState), 0.0f);
+    std::fill(std::begin(lowState), std::end(lowState), 0.0f);
+}
+
+void LateNetwork::resetPhases()
+{
+    for (int i = 0; i < kLines; ++i)
+        lfoPhase[i] = (i + 1) * kGoldenPhase;
+}
+
+void LateNetwork::advancePhases(std::size_t n, const Block& block)
+{
+    const __m128d one = _mm_set1_pd(1.0);
+    for (std::size_t m = 0; m < n; ++m)
+        for (int i = 0; i < kLines; i += 2)
+        {
+            __m128d ph = _mm_add_pd(_mm_load_pd(block.phaseStep + i), _mm_load_pd(lfoPhase + i));
+            ph = _mm_sub_pd(ph, _mm_and_pd(_mm_cmpge_pd(ph, one), one));
+            _mm_store_pd(lfoPhase + i, ph);
+        }
+}
+
+void LateNetwork::process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n,
+                          const Block& block)
+{
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128 oneF = _mm_set1_ps(1.0f);
+    const __m128 lowCoef = _mm_set1_ps(block.lowCoef);
+    const __m128 negateOdd = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+    float* const lines = arena.data();
+
+    for (std::size_t m = 0; m < n; ++m)
+    {
+        alignas(16) std::int32_t readA[kLines], readB[kLines], writeAt[kLines];
+        alignas(16) float frac[kLines], sampleA[kLines], sampleB[kLines];
+        const __m128i now = _mm_set1_epi32(static_cast<std::int32_t>(frame));
+
+        // Modulated read positions: the LFO phase advances exactly as a double, the sines are
+        // taken of its float value.
+        for (int q = 0; q < kLines; q += 4)
+        {
+            __m128d ph0 = _mm_add_pd(_mm_load_pd(block.phaseStep + q), _mm_load_pd(lfoPhase + q));
+            __m128d ph1 = _mm_add_pd(_mm_load_pd(block.phaseStep + q + 2), _mm_load_pd(lfoPhase + q + 2));
+            ph0 = _mm_sub_pd(ph0, _mm_and_pd(_mm_cmpge_pd(ph0, one), one));
+            ph1 = _mm_sub_pd(ph1, _mm_and_pd(_mm_cmpge_pd(ph1, one), one));
+            _mm_store_pd(lfoPhase + q, ph0);
+            _mm_store_pd(lfoPhase + q + 2, ph1);
+            const __m128 p = _mm_movelh_ps(_mm_cvtpd_ps(ph0), _mm_cvtpd_ps(ph1));
+
+            const __m128 argA = _mm_mul_ps(_mm_add_ps(_mm_mul_ps(p, _mm_set1_ps(kLfoRatio)), _mm_set1_ps(kLfoOffset)),
+                                           _mm_set1_ps(kTwoPiF));
+            const __m128 argB = _mm_mul_ps(p, _mm_set1_ps(kTwoPiF));
+            const __m128 lfo = _mm_add_ps(_mm_mul_ps(sin4(argA), _mm_set1_ps(kLfoAmplitudeA)),
+                                          _mm_mul_ps(sin4(argB), _mm_set1_ps(kLfoAmplitudeB)));
+
+            // Delay = whole + offset, offset = fraction + lfo * depth, split into whole samples
+            // (rounded down) and a fraction.
+            const __m128 off = _mm_add_ps(_mm_mul_ps(lfo, _mm_load_ps(block.depth + q)), _mm_load_ps(block.lengthFrac + q));
+            __m128i k = _mm_cvttps_epi32(off);
+            __m128 kf = _mm_cvtepi32_ps(k);
+            const __m128 below = _mm_cmplt_ps(off, kf);
+            k = _mm_add_epi32(k, _mm_castps_si128(below));
+            kf = _mm_sub_ps(kf, _mm_and_ps(below, oneF));
+            _mm_store_ps(frac + q, _mm_sub_ps(off, kf));
+
+            const __m128i lineMask = _mm_load_si128(reinterpret_cast<const __m128i*>(mask + q));
+            const __m128i lineStart = _mm_load_si128(reinterpret_cast<const __m128i*>(offset + q));
+            const __m128i age = _mm_sub_epi32(_mm_sub_epi32(now, _mm_load_si128(reinterpret_cast<const __m128i*>(block.lengthWhole + q))), k);
+            _mm_store_si128(reinterpret_cast<__m128i*>(readA + q), _mm_add_epi32(_mm_and_si128(age, lineMask), lineStart));
+            _mm_store_si128(reinterpret_cast<__m128i*>(readB + q),
+                            _mm_add_epi32(_mm_and_si128(_mm_sub_epi32(age, _mm_set1_epi32(1)), lineMask), lineStart));
+            _mm_store_si128(reinterpret_cast<__m128i*>(writeAt + q), _mm_add_epi32(_mm_and_si128(now, lineMask), lineStart));
+        }
+
+        for (int i = 0; i < kLines; ++i)
+        {
+            sampleA[i] = lines[readA[i]];
+            sampleB[i] = lines[readB[i]];
+        }
+
+        // Damping, band split and feedback; the diffused inputs go to every line, the right one
+        // with opposite signs in the two halves.
+        const __m128 injectTop = _mm_set1_ps(kInjectionWeight * b[m] + kInjectionWeight * a[m]);
+        const __m128 injectBottom = _mm_set1_ps(-kInjectionWeight * b[m] + kInjectionWeight * a[m]);
+        __m128 out[4], fb[4];
+        for (int v = 0; v < 4; ++v)
+        {
+            const int q = 4 * v;
+            const __m128 sa = _mm_load_ps(sampleA + q);
+            const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_load_ps(sampleB + q), sa), _mm_load_ps(frac + q)), sa);
+            __m128 damp = _mm_load_ps(dampState + q);
+            damp = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(damp, y), _mm_load_ps(block.dampCoef + q)), y);
+            __m128 low = _mm_load_ps(lowState + q);
+            low = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(damp, low), lowCoef), low);
+            _mm_store_ps(dampState + q, damp);
+            _mm_store_ps(lowState + q, low);
+            out[v] = damp;
+            const __m128 loop = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(damp, low), _mm_load_ps(block.feedbackGain + q)),
+                                           _mm_mul_ps(_mm_load_ps(block.lowGain + q), low));
+            fb[v] = _mm_add_ps(v < 2 ? injectTop : injectBottom, loop);
+        }
+
+        // Walsh-Hadamard transform: distances 1 and 2 inside each vector, 4 and 8 across them.
+        for (__m128& v : fb)
+            v = butterflyHalves(butterflyPairs(v));
+        const __m128 h0 = _mm_add_ps(fb[0], fb[1]), h1 = _mm_sub_ps(fb[0], fb[1]);
+        const __m128 h2 = _mm_add_ps(fb[2], fb[3]), h3 = _mm_sub_ps(fb[2], fb[3]);
+        const __m128 scale = _mm_set1_ps(kWriteBackScale);
+        alignas(16) float written[kLines];
+        _mm_store_ps(written, _mm_mul_ps(_mm_add_ps(h0, h2), scale));
+        _mm_store_ps(written + 4, _mm_mul_ps(_mm_add_ps(h1, h3), scale));
+        _mm_store_ps(written + 8, _mm_mul_ps(_mm_sub_ps(h0, h2), scale));
+        _mm_store_ps(written + 12, _mm_mul_ps(_mm_sub_ps(h1, h3), scale));
+        for (int i = 0; i < kLines; ++i)
+            lines[writeAt[i]] = written[i];
+
+        const __m128 sumL = _mm_add_ps(_mm_add_ps(out[0], out[1]), _mm_add_ps(out[2], out[3]));
+        const __m128 sumR = _mm_xor_ps(sumL, negateOdd);
+        lateL[m] = horizontalSum(sumL) * kLateOutputScale;
+        lateR[m] = horizontalSum(sumR) * kLateOutputScale;
+        ++frame;
+    }
+}
+
+} // namespace corvella::vastora
