@@ -32,6 +32,25 @@ inline __m128 butterflyHalves(__m128 v)
     return _mm_add_ps(x, _mm_xor_ps(y, negateHigh));
 }
 
+// Sine of x for four lines from their anchors (see Anchors); re-anchors first where asked.
+template <typename Anchors>
+inline __m128 carriedSine(Anchors& anchors, int q, __m128 x, bool reanchor)
+{
+    if (reanchor)
+    {
+        _mm_store_ps(anchors.angle + q, x);
+        _mm_store_ps(anchors.sine + q, sin4(x));
+        _mm_store_ps(anchors.cosine + q, sin4(_mm_add_ps(x, _mm_set1_ps(1.57079637f))));
+    }
+    // Between anchors |d| stays below 0.04, where d - d^3 / 6 and 1 - d^2 / 2 are exact to
+    // float precision.
+    const __m128 d = _mm_sub_ps(x, _mm_load_ps(anchors.angle + q));
+    const __m128 d2 = _mm_mul_ps(d, d);
+    const __m128 cosD = _mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(d2, _mm_set1_ps(0.5f)));
+    const __m128 sinD = _mm_sub_ps(d, _mm_mul_ps(_mm_mul_ps(d2, d), _mm_set1_ps(1.0f / 6.0f)));
+    return _mm_add_ps(_mm_mul_ps(_mm_load_ps(anchors.sine + q), cosD), _mm_mul_ps(_mm_load_ps(anchors.cosine + q), sinD));
+}
+
 inline float horizontalSum(__m128 v)
 {
     const __m128 pairs = _mm_add_ps(v, _mm_movehl_ps(v, v));
@@ -65,6 +84,10 @@ void LateNetwork::resetPhases()
 {
     for (int i = 0; i < kLines; ++i)
         lfoPhase[i] = (i + 1) * kGoldenPhase;
+    // The anchors follow the frame count: restart it, so that a reset engine repeats itself
+    // bit for bit. The lines are empty after a reset, so where they are written does not matter.
+    frame = 0;
+    anchorsStale = true;
 }
 
 void LateNetwork::advancePhases(std::size_t n, const Block& block)
@@ -77,6 +100,7 @@ void LateNetwork::advancePhases(std::size_t n, const Block& block)
             ph = _mm_sub_pd(ph, _mm_and_pd(_mm_cmpge_pd(ph, one), one));
             _mm_store_pd(lfoPhase + i, ph);
         }
+    anchorsStale = true;
 }
 
 void LateNetwork::process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n,
@@ -93,6 +117,8 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         alignas(16) std::int32_t readA[kLines], readB[kLines], writeAt[kLines];
         alignas(16) float frac[kLines], sampleA[kLines], sampleB[kLines];
         const __m128i now = _mm_set1_epi32(static_cast<std::int32_t>(frame));
+        const bool anchorFrame = (frame & block.anchorMask) == 0 || anchorsStale;
+        anchorsStale = false;
 
         // Modulated read positions: the LFO phase advances exactly as a double, the sines are
         // taken of its float value.
@@ -100,17 +126,20 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         {
             __m128d ph0 = _mm_add_pd(_mm_load_pd(block.phaseStep + q), _mm_load_pd(lfoPhase + q));
             __m128d ph1 = _mm_add_pd(_mm_load_pd(block.phaseStep + q + 2), _mm_load_pd(lfoPhase + q + 2));
-            ph0 = _mm_sub_pd(ph0, _mm_and_pd(_mm_cmpge_pd(ph0, one), one));
-            ph1 = _mm_sub_pd(ph1, _mm_and_pd(_mm_cmpge_pd(ph1, one), one));
+            const __m128d wrap0 = _mm_cmpge_pd(ph0, one), wrap1 = _mm_cmpge_pd(ph1, one);
+            ph0 = _mm_sub_pd(ph0, _mm_and_pd(wrap0, one));
+            ph1 = _mm_sub_pd(ph1, _mm_and_pd(wrap1, one));
             _mm_store_pd(lfoPhase + q, ph0);
             _mm_store_pd(lfoPhase + q + 2, ph1);
             const __m128 p = _mm_movelh_ps(_mm_cvtpd_ps(ph0), _mm_cvtpd_ps(ph1));
+            // A wrap makes both angles jump: take the sines afresh there.
+            const bool reanchor = anchorFrame || _mm_movemask_pd(_mm_or_pd(wrap0, wrap1)) != 0;
 
             const __m128 argA = _mm_mul_ps(_mm_add_ps(_mm_mul_ps(p, _mm_set1_ps(kLfoRatio)), _mm_set1_ps(kLfoOffset)),
                                            _mm_set1_ps(kTwoPiF));
             const __m128 argB = _mm_mul_ps(p, _mm_set1_ps(kTwoPiF));
-            const __m128 lfo = _mm_add_ps(_mm_mul_ps(sin4(argA), _mm_set1_ps(kLfoAmplitudeA)),
-                                          _mm_mul_ps(sin4(argB), _mm_set1_ps(kLfoAmplitudeB)));
+            const __m128 lfo = _mm_add_ps(_mm_mul_ps(carriedSine(anchorA, q, argA, reanchor), _mm_set1_ps(kLfoAmplitudeA)),
+                                          _mm_mul_ps(carriedSine(anchorB, q, argB, reanchor), _mm_set1_ps(kLfoAmplitudeB)));
 
             // Delay = whole + offset, offset = fraction + lfo * depth, split into whole samples
             // (rounded down) and a fraction.

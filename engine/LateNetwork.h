@@ -25,11 +25,13 @@ public:
         alignas(16) float dampCoef[kLines];
         alignas(16) double phaseStep[kLines]; // LFO cycles per sample
         float lowCoef = 0.0f;
+        std::uint32_t anchorMask = 0; // the sines are re-anchored when (frame & anchorMask) == 0
     };
 
     void allocate(const std::size_t* maxDelays);
     void clear();
     // LFO phases as after a reset: spread by the golden ratio, not yet reduced below one cycle.
+    // Call it on empty lines only.
     void resetPhases();
     std::size_t size(int line) const { return mask[line] + 1u; }
     double phase(int line) const { return lfoPhase[line]; }
@@ -41,7 +43,18 @@ public:
     void advancePhases(std::size_t n, const Block& block);
 
 private:
+    // Sines are taken exactly at anchor frames and carried forward from there by the angle
+    // difference, which stays small between anchors: sin(x0 + d) = sin x0 cos d + cos x0 sin d.
+    struct Anchors
+    {
+        alignas(16) float angle[kLines];
+        alignas(16) float sine[kLines];
+        alignas(16) float cosine[kLines];
+    };
+
     std::vector<float> arena; // all sixteen lines, one after the other
+    Anchors anchorA{}, anchorB{};
+    bool anchorsStale = true;
     alignas(16) std::int32_t offset[kLines] = {};
     alignas(16) std::int32_t mask[kLines] = {};
     alignas(16) double lfoPhase[kLines] = {};

@@ -118,6 +118,12 @@ void ReverbEngine::planStages(const BlockValues& bv)
         lb.phaseStep[i] = lfoRate[i] / sampleRate;
     }
     lb.lowCoef = bv.lowCoef;
+    // Every 64 frames while the angles move less than 0.04 radians in that time (at any rate
+    // above 7 kHz), otherwise at every frame.
+    double fastestStep = 0.0;
+    for (double step : lb.phaseStep)
+        fastestStep = std::max(fastestStep, step);
+    lb.anchorMask = fastestStep * 64.0 * kTwoPi < 0.04 ? 63u : 0u;
 }
 
 void ReverbEngine::process(const float* inL, const float* inR, float* outL, float* outR,
