@@ -59,16 +59,30 @@ void EarlyReflections::side(const RingBuffer& line, const FixedDelay* taps, std:
         for (std::size_t m = 0; m < n; ++m)
             pre[m] = (b[m] - a[m]) * f + a[m];
     }
+    // Four taps per pass over the chunk, each added in turn as a plain sum would add it.
     for (std::size_t m = 0; m < n; ++m)
         early[m] = 0.0f;
-    for (int j = 0; j < kTaps; ++j)
+    for (int j = 0; j < kTaps; j += 4)
     {
-        const float* a = line.from(n + taps[j].whole - 1);
-        const float* b = line.from(n + taps[j].whole);
-        const float f = taps[j].frac;
-        const float g = gain[j];
+        const float* a0 = line.from(n + taps[j].whole - 1);
+        const float* b0 = line.from(n + taps[j].whole);
+        const float* a1 = line.from(n + taps[j + 1].whole - 1);
+        const float* b1 = line.from(n + taps[j + 1].whole);
+        const float* a2 = line.from(n + taps[j + 2].whole - 1);
+        const float* b2 = line.from(n + taps[j + 2].whole);
+        const float* a3 = line.from(n + taps[j + 3].whole - 1);
+        const float* b3 = line.from(n + taps[j + 3].whole);
+        const float f0 = taps[j].frac, f1 = taps[j + 1].frac, f2 = taps[j + 2].frac, f3 = taps[j + 3].frac;
+        const float g0 = gain[j], g1 = gain[j + 1], g2 = gain[j + 2], g3 = gain[j + 3];
         for (std::size_t m = 0; m < n; ++m)
-            early[m] += g * ((b[m] - a[m]) * f + a[m]);
+        {
+            float sum = early[m];
+            sum += g0 * ((b0[m] - a0[m]) * f0 + a0[m]);
+            sum += g1 * ((b1[m] - a1[m]) * f1 + a1[m]);
+            sum += g2 * ((b2[m] - a2[m]) * f2 + a2[m]);
+            sum += g3 * ((b3[m] - a3[m]) * f3 + a3[m]);
+            early[m] = sum;
+        }
     }
     float state = lowpass;
     for (std::size_t m = 0; m < n; ++m)

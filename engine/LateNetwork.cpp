@@ -5,6 +5,7 @@
 #include "SimdSine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <emmintrin.h>
 
 namespace corvella::vastora {
@@ -65,9 +66,9 @@ void LateNetwork::allocate(const std::size_t* maxDelays)
     for (int i = 0; i < kLines; ++i)
     {
         const std::size_t size = nextPow2(std::max<std::size_t>(maxDelays[i] + 2, 8));
-        offset[i] = static_cast<std::int32_t>(total);
+        offset[i] = static_cast<std::int32_t>(total + 1);
         mask[i] = static_cast<std::int32_t>(size - 1);
-        total += size;
+        total += size + 1;
     }
     arena = std::vector<float>(total, 0.0f);
     frame = 0;
@@ -103,6 +104,48 @@ void LateNetwork::advancePhases(std::size_t n, const Block& block)
     anchorsStale = true;
 }
 
+std::size_t LateNetwork::maxChunk(const Block& block)
+{
+    std::int32_t shortest = INT32_MAX;
+    for (int i = 0; i < kLines; ++i)
+        shortest = std::min(shortest, block.lengthWhole[i] - static_cast<std::int32_t>(std::ceil(block.depth[i])) - 1);
+    return shortest > 1 ? std::min<std::size_t>(static_cast<std::size_t>(shortest), kMaxChunk) : 1;
+}
+
+void LateNetwork::storeWritten(std::size_t n)
+{
+    // Frame by frame until the write position is a multiple of four, then four frames of four
+    // lines at a time, transposed into each line; such a group never crosses a line's end, as
+    // every line's size is a multiple of four.
+    float* const lines = arena.data();
+    const std::uint32_t first = frame - static_cast<std::uint32_t>(n);
+    std::size_t m = 0;
+    auto single = [&](std::size_t frameInRun) {
+        for (int i = 0; i < kLines; ++i)
+            lines[offset[i] + ((first + frameInRun) & static_cast<std::uint32_t>(mask[i]))] = written[frameInRun * kLines + i];
+    };
+    for (; m < n && ((first + m) & 3u) != 0; ++m)
+        single(m);
+    for (; m + 4 <= n; m += 4)
+        for (int q = 0; q < kLines; q += 4)
+        {
+            __m128 r0 = _mm_load_ps(written + m * kLines + q);
+            __m128 r1 = _mm_load_ps(written + (m + 1) * kLines + q);
+            __m128 r2 = _mm_load_ps(written + (m + 2) * kLines + q);
+            __m128 r3 = _mm_load_ps(written + (m + 3) * kLines + q);
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            const std::uint32_t at = first + static_cast<std::uint32_t>(m);
+            _mm_storeu_ps(lines + offset[q] + (at & static_cast<std::uint32_t>(mask[q])), r0);
+            _mm_storeu_ps(lines + offset[q + 1] + (at & static_cast<std::uint32_t>(mask[q + 1])), r1);
+            _mm_storeu_ps(lines + offset[q + 2] + (at & static_cast<std::uint32_t>(mask[q + 2])), r2);
+            _mm_storeu_ps(lines + offset[q + 3] + (at & static_cast<std::uint32_t>(mask[q + 3])), r3);
+        }
+    for (; m < n; ++m)
+        single(m);
+    for (int i = 0; i < kLines; ++i)
+        lines[offset[i] - 1] = lines[offset[i] + mask[i]];
+}
+
 void LateNetwork::process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n,
                           const Block& block)
 {
@@ -114,8 +157,8 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
 
     for (std::size_t m = 0; m < n; ++m)
     {
-        alignas(16) std::int32_t readA[kLines], readB[kLines], writeAt[kLines];
-        alignas(16) float frac[kLines], sampleA[kLines], sampleB[kLines];
+        alignas(16) std::int32_t readAt[kLines];
+        alignas(16) float frac[kLines];
         const __m128i now = _mm_set1_epi32(static_cast<std::int32_t>(frame));
         const bool anchorFrame = (frame & block.anchorMask) == 0 || anchorsStale;
         anchorsStale = false;
@@ -154,16 +197,7 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
             const __m128i lineMask = _mm_load_si128(reinterpret_cast<const __m128i*>(mask + q));
             const __m128i lineStart = _mm_load_si128(reinterpret_cast<const __m128i*>(offset + q));
             const __m128i age = _mm_sub_epi32(_mm_sub_epi32(now, _mm_load_si128(reinterpret_cast<const __m128i*>(block.lengthWhole + q))), k);
-            _mm_store_si128(reinterpret_cast<__m128i*>(readA + q), _mm_add_epi32(_mm_and_si128(age, lineMask), lineStart));
-            _mm_store_si128(reinterpret_cast<__m128i*>(readB + q),
-                            _mm_add_epi32(_mm_and_si128(_mm_sub_epi32(age, _mm_set1_epi32(1)), lineMask), lineStart));
-            _mm_store_si128(reinterpret_cast<__m128i*>(writeAt + q), _mm_add_epi32(_mm_and_si128(now, lineMask), lineStart));
-        }
-
-        for (int i = 0; i < kLines; ++i)
-        {
-            sampleA[i] = lines[readA[i]];
-            sampleB[i] = lines[readB[i]];
+            _mm_store_si128(reinterpret_cast<__m128i*>(readAt + q), _mm_add_epi32(_mm_and_si128(age, lineMask), lineStart));
         }
 
         // Damping, band split and feedback; the diffused inputs go to every line, the right one
@@ -174,8 +208,16 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         for (int v = 0; v < 4; ++v)
         {
             const int q = 4 * v;
-            const __m128 sa = _mm_load_ps(sampleA + q);
-            const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_load_ps(sampleB + q), sa), _mm_load_ps(frac + q)), sa);
+            // Each read is one 64-bit load of the sample before (b) and the sample (a).
+            const __m128 zero = _mm_setzero_ps();
+            const __m128 p0 = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(lines + readAt[q] - 1));
+            const __m128 p1 = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(lines + readAt[q + 1] - 1));
+            const __m128 p2 = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(lines + readAt[q + 2] - 1));
+            const __m128 p3 = _mm_loadl_pi(zero, reinterpret_cast<const __m64*>(lines + readAt[q + 3] - 1));
+            const __m128 p01 = _mm_movelh_ps(p0, p1), p23 = _mm_movelh_ps(p2, p3);
+            const __m128 sb = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
+            const __m128 sa = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
+            const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(sb, sa), _mm_load_ps(frac + q)), sa);
             __m128 damp = _mm_load_ps(dampState + q);
             damp = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(damp, y), _mm_load_ps(block.dampCoef + q)), y);
             __m128 low = _mm_load_ps(lowState + q);
@@ -194,13 +236,11 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         const __m128 h0 = _mm_add_ps(fb[0], fb[1]), h1 = _mm_sub_ps(fb[0], fb[1]);
         const __m128 h2 = _mm_add_ps(fb[2], fb[3]), h3 = _mm_sub_ps(fb[2], fb[3]);
         const __m128 scale = _mm_set1_ps(kWriteBackScale);
-        alignas(16) float written[kLines];
-        _mm_store_ps(written, _mm_mul_ps(_mm_add_ps(h0, h2), scale));
-        _mm_store_ps(written + 4, _mm_mul_ps(_mm_add_ps(h1, h3), scale));
-        _mm_store_ps(written + 8, _mm_mul_ps(_mm_sub_ps(h0, h2), scale));
-        _mm_store_ps(written + 12, _mm_mul_ps(_mm_sub_ps(h1, h3), scale));
-        for (int i = 0; i < kLines; ++i)
-            lines[writeAt[i]] = written[i];
+        float* const out16 = written + m * kLines;
+        _mm_store_ps(out16, _mm_mul_ps(_mm_add_ps(h0, h2), scale));
+        _mm_store_ps(out16 + 4, _mm_mul_ps(_mm_add_ps(h1, h3), scale));
+        _mm_store_ps(out16 + 8, _mm_mul_ps(_mm_sub_ps(h0, h2), scale));
+        _mm_store_ps(out16 + 12, _mm_mul_ps(_mm_sub_ps(h1, h3), scale));
 
         const __m128 sumL = _mm_add_ps(_mm_add_ps(out[0], out[1]), _mm_add_ps(out[2], out[3]));
         const __m128 sumR = _mm_xor_ps(sumL, negateOdd);
@@ -208,6 +248,7 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         lateR[m] = horizontalSum(sumR) * kLateOutputScale;
         ++frame;
     }
+    storeWritten(n);
 }
 
 } // namespace corvella::vastora

@@ -36,7 +36,13 @@ public:
     std::size_t size(int line) const { return mask[line] + 1u; }
     double phase(int line) const { return lfoPhase[line]; }
 
-    // n frames: a and b are the diffused inputs, lateL and lateR receive the late outputs.
+    // Longest run of frames process() can take at once: every read must reach back beyond the
+    // run, because the run's writes are stored only at its end.
+    static std::size_t maxChunk(const Block& block);
+
+    // n frames (at most kMaxChunk): a and b are the diffused inputs, lateL and lateR receive the
+    // late outputs.
+    static constexpr std::size_t kMaxChunk = 64;
     void process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n, const Block& block);
 
     // Moves the LFOs on by n frames without running the network.
@@ -52,7 +58,12 @@ private:
         alignas(16) float cosine[kLines];
     };
 
-    std::vector<float> arena; // all sixteen lines, one after the other
+    void storeWritten(std::size_t n);
+
+    // All sixteen lines, one after the other, each behind one guard sample that repeats the
+    // line's last sample, so that a sample and the one before it are always adjacent.
+    std::vector<float> arena;
+    alignas(16) float written[kMaxChunk * kLines]; // the run's writes, frame by frame
     Anchors anchorA{}, anchorB{};
     bool anchorsStale = true;
     alignas(16) std::int32_t offset[kLines] = {};

@@ -124,6 +124,7 @@ void ReverbEngine::planStages(const BlockValues& bv)
     for (double step : lb.phaseStep)
         fastestStep = std::max(fastestStep, step);
     lb.anchorMask = fastestStep * 64.0 * kTwoPi < 0.04 ? 63u : 0u;
+    plan.chunk = std::min(plan.chunk, LateNetwork::maxChunk(lb));
 }
 
 void ReverbEngine::process(const float* inL, const float* inR, float* outL, float* outR,
