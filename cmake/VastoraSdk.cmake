@@ -3,6 +3,8 @@ set(VST3_SDK_DIR "/opt/vst3sdk-3.7.10" CACHE PATH "VST3 SDK source tree")
 if(NOT EXISTS "${VST3_SDK_DIR}/CMakeLists.txt")
     message(FATAL_ERROR "No VST3 SDK at ${VST3_SDK_DIR}: run scripts/setup.sh, or pass -DVST3_SDK_DIR=<path>")
 endif()
+include(VastoraSdkPatches)
+vastora_check_sdk_patches("${VST3_SDK_DIR}" "${CMAKE_CURRENT_LIST_DIR}/patches")
 
 # Linking the plug-in into ~/.vst3 at configure time is the install step's job, and the validator
 # runs as explicit tests rather than as a post-build step.

@@ -84,6 +84,13 @@ tresult PLUGIN_API CvEditController::initialize(FUnknown* context)
 
 tresult PLUGIN_API CvEditController::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string)
 {
+    if (!string)
+        return kInvalidArgument;
+    // No value has a text outside [0, 1]. The SDK's own parameters (the program change) index
+    // their name lists with what they are given and would throw out of the module.
+    if (!std::isfinite(valueNormalized))
+        return kResultFalse;
+    valueNormalized = std::clamp(valueNormalized, 0.0, 1.0);
     const std::string text = parameterSet.formatValue(id, valueNormalized);
     if (text.empty())
         return EditController::getParamStringByValue(id, valueNormalized, string);
@@ -93,11 +100,11 @@ tresult PLUGIN_API CvEditController::getParamStringByValue(ParamID id, ParamValu
 
 tresult PLUGIN_API CvEditController::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized)
 {
+    if (!string)
+        return kInvalidArgument;
     const CvParamSpec* spec = parameterSet.findSpec(id);
     if (!spec)
         return EditController::getParamValueByString(id, string, valueNormalized);
-    if (!string)
-        return kInvalidArgument;
 
     String text(string);
     if (text.isEmpty() || !text.toMultiByte() || !text.text8())
@@ -112,6 +119,15 @@ tresult PLUGIN_API CvEditController::getParamValueByString(ParamID id, TChar* st
         return kResultFalse;
     valueNormalized = CvParameterSet::toNormalized(*spec, *plain);
     return kResultOk;
+}
+
+ParamValue PLUGIN_API CvEditController::normalizedParamToPlain(ParamID id, ParamValue valueNormalized)
+{
+    // The SDK's stepped parameters turn the value into a step number by an integer conversion,
+    // which a value far outside [0, 1] overflows. NaN has no plain value and is handed back.
+    if (std::isnan(valueNormalized))
+        return valueNormalized;
+    return EditController::normalizedParamToPlain(id, std::clamp(valueNormalized, 0.0, 1.0));
 }
 
 IPlugView* PLUGIN_API CvEditController::createView(FIDString name)

@@ -32,6 +32,8 @@ public:
                                                         Steinberg::Vst::String128 string) override;
     Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID id, Steinberg::Vst::TChar* string,
                                                         Steinberg::Vst::ParamValue& valueNormalized) override;
+    Steinberg::Vst::ParamValue PLUGIN_API normalizedParamToPlain(Steinberg::Vst::ParamID id,
+                                                                 Steinberg::Vst::ParamValue valueNormalized) override;
     Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
                                                      Steinberg::Vst::ParamValue value) override;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
@@ -51,6 +53,8 @@ protected:
 
 private:
     std::int32_t programForValue(double value);
+    // Reads a stream in the state format; only the controller's own state sets the program.
+    Steinberg::tresult readState(Steinberg::IBStream* stream, bool withProgram);
     void setCurrentProgramFromState(std::int32_t program);
     double valueForProgram(std::int32_t program);
 

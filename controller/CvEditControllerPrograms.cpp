@@ -55,6 +55,10 @@ double CvEditController::valueForProgram(std::int32_t program)
 
 tresult PLUGIN_API CvEditController::setParamNormalized(ParamID id, ParamValue value)
 {
+    // The SDK would store NaN as it comes; the parameter keeps its value instead, as the
+    // processor's does.
+    if (!std::isfinite(value))
+        return kResultFalse;
     const tresult result = EditController::setParamNormalized(id, value);
     if (!hasProgramList || id != kProgramListId || applyingState)
         return result;

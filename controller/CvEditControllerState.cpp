@@ -25,6 +25,16 @@ tresult PLUGIN_API CvEditController::getState(IBStream* stream)
 
 tresult PLUGIN_API CvEditController::setComponentState(IBStream* stream)
 {
+    // The processor never knows the program: the index in its stream is always 0 and says
+    // nothing. Its values may come from anywhere, so no program is current afterwards, and
+    // choosing any program, the first included, applies it.
+    return readState(stream, false);
+}
+
+tresult PLUGIN_API CvEditController::setState(IBStream* stream) { return readState(stream, true); }
+
+tresult CvEditController::readState(IBStream* stream, bool withProgram)
+{
     if (!stream)
         return kInvalidArgument;
     // While loading, a change of the program-change parameter must not apply a preset.
@@ -43,7 +53,9 @@ tresult PLUGIN_API CvEditController::setComponentState(IBStream* stream)
         });
     if (!read.complete)
         return kResultFalse; // the values set so far stay set
-    if (read.program)
+    if (!withProgram)
+        setCurrentProgramFromState(-1);
+    else if (read.program)
         setCurrentProgramFromState(*read.program);
     return kResultOk;
 }
@@ -61,7 +73,5 @@ void CvEditController::setCurrentProgramFromState(int32 program)
     EditController::setParamNormalized(kProgramListId, program < 0 ? 0.0 : valueForProgram(program));
     currentProgram = program;
 }
-
-tresult PLUGIN_API CvEditController::setState(IBStream* state) { return setComponentState(state); }
 
 } // namespace corvella

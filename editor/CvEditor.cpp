@@ -69,10 +69,27 @@ bool PLUGIN_API CvEditor::open(void* parent, const PlatformType& platformType)
     retainX11RunLoop(runLoop);
     holdsRunLoop = true;
     createContents(frame);
+    setControlDefaults();
     notOpen = false;
     syncControls();
     frame->setDirty(true);
     return true;
+}
+
+void CvEditor::setControlDefaults()
+{
+    if (!editController)
+        return;
+    // VSTGUI's reset gesture sets a control to its default value, which is the middle of its
+    // range unless it is told otherwise. The default is in the control's own range: a menu counts
+    // its entries.
+    const CvParameterSet& set = editController->getParameterSet();
+    for (CControl* control : boundControls)
+        if (const CvParamSpec* spec = set.findSpec(static_cast<ParamID>(control->getTag())))
+        {
+            const double d = CvParameterSet::defaultNormalized(*spec);
+            control->setDefaultValue(static_cast<float>(control->getMin() + d * control->getRange()));
+        }
 }
 
 void CvEditor::detachControls(CViewContainer* container)

@@ -72,6 +72,7 @@ protected:
 
 private:
     void endOpenEdits();
+    void setControlDefaults();
     void detachControls(VSTGUI::CViewContainer* container);
 
     bool notOpen = true;

@@ -1,5 +1,7 @@
 #include "params/CvParameterSet.h"
 
+#include "engine/CvMath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -60,7 +62,7 @@ double CvParameterSet::toPlain(const CvParamSpec& spec, double normalized)
     {
         double lo, hi;
         logRange(spec, lo, hi);
-        return std::pow(hi / lo, n) * lo;
+        return cvmath::pow(hi / lo, n) * lo;
     }
     case CvParamScale::Stepped:
         return std::round((max - min) * n) + min;
@@ -81,7 +83,7 @@ double CvParameterSet::toNormalized(const CvParamSpec& spec, double plain)
     {
         double lo, hi;
         logRange(spec, lo, hi);
-        v = std::log(std::max(plain, lo) / lo) / std::log(hi / lo);
+        v = cvmath::log(std::max(plain, lo) / lo) / cvmath::log(hi / lo);
         break;
     }
     case CvParamScale::Stepped:

@@ -9,12 +9,22 @@ namespace corvella {
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
+namespace {
+
+std::vector<double> defaultsOf(const CvParamSpec* table, std::int32_t count)
+{
+    std::vector<double> values;
+    for (std::int32_t i = 0; i < count; ++i)
+        values.push_back(table[i].defaultPlain);
+    return values;
+}
+
+} // namespace
+
 CvAudioEffect::CvAudioEffect(const CvParamSpec* table, std::int32_t count, const FUID& controllerClassId)
-    : parameterSet(table, count), plainValues(static_cast<std::size_t>(count > 0 ? count : 0))
+    : parameterSet(table, count), plainValues(defaultsOf(table, count)), exchange(plainValues)
 {
     setControllerClass(controllerClassId);
-    for (std::int32_t i = 0; i < count; ++i)
-        storePlain(i, table[i].defaultPlain);
 }
 
 tresult PLUGIN_API CvAudioEffect::initialize(FUnknown* context)
@@ -61,10 +71,9 @@ tresult PLUGIN_API CvAudioEffect::setupProcessing(ProcessSetup& setup)
 
 void CvAudioEffect::applyParameterChanges(ProcessData& data)
 {
+    bool changed = exchange.takeLoad(plainValues.data());
     IParameterChanges* changes = data.inputParameterChanges;
-    if (!changes)
-        return;
-    const int32 queueCount = changes->getParameterCount();
+    const int32 queueCount = changes ? changes->getParameterCount() : 0;
     for (int32 q = 0; q < queueCount; ++q)
     {
         IParamValueQueue* queue = changes->getParameterData(q);
@@ -82,14 +91,23 @@ void CvAudioEffect::applyParameterChanges(ProcessData& data)
         const std::int32_t index = parameterSet.indexOf(id);
         if (index < 0)
             continue;
-        storePlain(index, CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], value));
+        plainValues[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], value);
+        changed = true;
     }
+    if (changed)
+        exchange.publish(plainValues.data());
 }
 
 double CvAudioEffect::getPlainValue(ParamID id) const
 {
     const std::int32_t index = parameterSet.indexOf(id);
-    return index < 0 ? 0.0 : loadPlain(index);
+    return index < 0 ? 0.0 : plainValues[std::size_t(index)];
+}
+
+double CvAudioEffect::getLatestPlainValue(ParamID id) const
+{
+    const std::int32_t index = parameterSet.indexOf(id);
+    return index < 0 ? 0.0 : exchange.latest(std::size_t(index));
 }
 
 double CvAudioEffect::getNormalizedValue(ParamID id) const
@@ -97,7 +115,7 @@ double CvAudioEffect::getNormalizedValue(ParamID id) const
     const std::int32_t index = parameterSet.indexOf(id);
     if (index < 0)
         return 0.0;
-    return CvParameterSet::toNormalized(parameterSet.getRecords()[std::size_t(index)], loadPlain(index));
+    return CvParameterSet::toNormalized(parameterSet.getRecords()[std::size_t(index)], getLatestPlainValue(id));
 }
 
 void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
@@ -105,7 +123,11 @@ void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
     const std::int32_t index = parameterSet.indexOf(id);
     if (index < 0 || !std::isfinite(normalized))
         return;
-    storePlain(index, CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized));
+    std::vector<double> values(plainValues.size());
+    std::vector<bool> present(plainValues.size());
+    values[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized);
+    present[std::size_t(index)] = true;
+    exchange.load(values, present);
 }
 
 } // namespace corvella

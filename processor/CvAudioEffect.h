@@ -1,10 +1,10 @@
 #pragma once
 
 #include "params/CvParameterSet.h"
+#include "processor/CvValueExchange.h"
 
 #include "public.sdk/source/vst/vstaudioeffect.h"
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -14,10 +14,15 @@ namespace corvella {
 // stereo, equal channel counts), 32- and 64-bit samples, the host's parameter changes taken into
 // a store of plain values, and the state stream. It renders nothing itself.
 //
-// Threads: process() runs on the host's audio thread, getState/setState may run on another. Each
-// plain value is an atomic double (untorn, lock-free); setState publishes what it loaded with a
-// release that process() acquires at the start of every block, so the loaded values are all in
-// place for the next block.
+// Threads: process() runs on the host's audio thread; getState and setState run on another (the
+// host's main thread, one call at a time). The audio thread keeps the values of the block it
+// processes to itself and exchanges them with the main thread through a CvValueExchange, so a
+// state load reaches a block whole (all of its values or none) and getState saves one consistent
+// set, without a lock or an allocation on the audio thread.
+//
+// Within a block the host's automation wins: a load that is complete when a block starts is
+// taken first and the block's parameter changes are laid over it. A load completed while a block
+// is processed counts from the next block on and replaces what automation had set before.
 class CvAudioEffect : public Steinberg::Vst::AudioEffect
 {
 public:
@@ -38,26 +43,27 @@ public:
     static constexpr double kDefaultSampleRate = 44100.0;
 
 protected:
-    // Takes the last point of every parameter-change queue of the block into the plain values.
+    // Audio thread, first in every block: takes the newest complete state load, then the last
+    // point of every parameter-change queue, into the block's values, and publishes them.
     void applyParameterChanges(Steinberg::Vst::ProcessData& data);
-    // Makes the values of every setState that has returned visible to this (audio) thread.
-    void acquireLoadedState() { (void)stateSerial.load(std::memory_order_acquire); }
-
+    // Audio thread: the block's value.
     double getPlainValue(Steinberg::Vst::ParamID id) const;
+
+    // Any other thread: the values as the host last set them, by automation or a state load.
+    std::vector<double> getLatestPlainValues() const { return exchange.latest(); }
+    double getLatestPlainValue(Steinberg::Vst::ParamID id) const;
     double getNormalizedValue(Steinberg::Vst::ParamID id) const;
+    // Main thread: sets one value as a state load of that value alone would.
     void setNormalizedValue(Steinberg::Vst::ParamID id, double normalized);
     const CvParameterSet& getParameterSet() const { return parameterSet; }
 
     CvParameterSet parameterSet;
-    std::vector<std::atomic<double>> plainValues; // one per record, never resized
+    std::vector<double> plainValues; // the block's values, one per record; the audio thread's
     double sampleRate = kDefaultSampleRate;
     Steinberg::int32 maxSamplesPerBlock = 0;
 
 private:
-    void storePlain(std::int32_t index, double plain) { plainValues[std::size_t(index)].store(plain, std::memory_order_relaxed); }
-    double loadPlain(std::int32_t index) const { return plainValues[std::size_t(index)].load(std::memory_order_relaxed); }
-
-    std::atomic<std::uint32_t> stateSerial{0};
+    CvValueExchange exchange;
 };
 
 } // namespace corvella

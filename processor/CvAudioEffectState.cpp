@@ -12,7 +12,8 @@ tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
         return kInvalidArgument;
     const auto count = static_cast<std::int32_t>(parameterSet.getRecords().size());
     // The processor knows no programs; the controller keeps the current one in its own state.
-    const bool ok = state::write(stream, count, [this](std::int32_t i) { return loadPlain(i); }, 0);
+    const std::vector<double> values = getLatestPlainValues();
+    const bool ok = state::write(stream, count, [&values](std::int32_t i) { return values[std::size_t(i)]; }, 0);
     // A stream that refused bytes holds no usable state: the host must not store it as if it did.
     return ok ? kResultOk : kResultFalse;
 }
@@ -22,19 +23,26 @@ tresult PLUGIN_API CvAudioEffect::setState(IBStream* stream)
     if (!stream)
         return kInvalidArgument;
     const auto& records = parameterSet.getRecords();
+    std::vector<double> values(records.size());
+    std::vector<bool> present(records.size());
+    bool any = false;
     const state::ReadResult read = state::read(stream, static_cast<std::int32_t>(records.size()),
-                                               [this, &records](std::int32_t i, double v) {
+                                               [&](std::int32_t i, double v) {
                                                    // Through normalized and back: lands inside the
                                                    // record's range and on its steps.
                                                    const CvParamSpec& spec = records[std::size_t(i)];
                                                    const double normalized = CvParameterSet::toNormalized(spec, v);
                                                    const std::int32_t index = parameterSet.indexOf(spec.id);
-                                                   if (index >= 0)
-                                                       storePlain(index, CvParameterSet::toPlain(
-                                                                             records[std::size_t(index)], normalized));
+                                                   if (index < 0)
+                                                       return;
+                                                   values[std::size_t(index)] =
+                                                       CvParameterSet::toPlain(records[std::size_t(index)], normalized);
+                                                   present[std::size_t(index)] = true;
+                                                   any = true;
                                                });
-    // Whatever was read is published, also when the stream ended early.
-    stateSerial.fetch_add(1, std::memory_order_release);
+    // What was read goes to the audio thread as one load, also when the stream ended early.
+    if (any)
+        exchange.load(values, present);
     return read.complete ? kResultOk : kResultFalse;
 }
 

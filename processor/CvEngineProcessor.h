@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace corvella {
 
@@ -39,10 +40,13 @@ public:
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override
     {
         const Steinberg::tresult result = CvAudioEffect::setState(state);
-        // While processing runs, the engine belongs to the audio thread, and process() pushes
-        // every value at the next block anyway.
+        // While processing runs, the engine belongs to the audio thread, which takes the load
+        // at its next block anyway.
         if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))
-            pushParametersToEngine();
+        {
+            const std::vector<double> values = getLatestPlainValues();
+            pushToEngine([&values](std::size_t i) { return values[i]; });
+        }
         return result;
     }
 
@@ -70,7 +74,6 @@ public:
         using namespace Steinberg;
         using namespace Steinberg::Vst;
 
-        acquireLoadedState();
         applyParameterChanges(data);
         pushParametersToEngine();
 
@@ -97,12 +100,10 @@ public:
         return kResultOk;
     }
 
-    // Every record's plain value into the engine, in record order.
+    // Audio thread: every record's value of the block into the engine, in record order.
     void pushParametersToEngine()
     {
-        CvDspEngine& e = engineInterface();
-        for (const CvParamSpec& spec : getParameterSet().getRecords())
-            e.setParameter(spec.id, getPlainValue(spec.id));
+        pushToEngine([this](std::size_t i) { return plainValues[i]; });
     }
 
 protected:
@@ -115,6 +116,15 @@ private:
     static constexpr Steinberg::int32 kFallbackWorkFrames = 1024;
 
     CvDspEngine& engineInterface() { return engine; }
+
+    template <typename ValueAt>
+    void pushToEngine(ValueAt valueAt)
+    {
+        CvDspEngine& e = engineInterface();
+        const auto& records = getParameterSet().getRecords();
+        for (std::size_t i = 0; i < records.size(); ++i)
+            e.setParameter(records[i].id, valueAt(i));
+    }
 
     template <typename Sample>
     static bool hasChannels(Sample** buffers, Steinberg::int32 count)

@@ -14,7 +14,7 @@ VastoraProcessor::~VastoraProcessor() = default;
 
 Steinberg::uint32 PLUGIN_API VastoraProcessor::getTailSamples()
 {
-    const double seconds = getPlainValue(kPreDelay) * 0.001 + 2.0 * getPlainValue(kReverbTime);
+    const double seconds = getLatestPlainValue(kPreDelay) * 0.001 + 2.0 * getLatestPlainValue(kReverbTime);
     const double samples = std::ceil(seconds * sampleRate);
     // Stay below kInfiniteTail, which would keep the host processing for ever.
     constexpr double kLongest = 0xFFFFFFFEu;

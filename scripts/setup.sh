@@ -4,7 +4,11 @@
 # Every step checks whether it was done already, so a second run takes seconds.
 #
 #   scripts/setup.sh                 set everything up (default prefix /opt/vst3sdk-3.7.10)
-#   VST3_SDK_DIR=/path scripts/setup.sh   use an SDK tree the user already has
+#   VST3_SDK_DIR=/path scripts/setup.sh   use an SDK tree the user already has (patched in place)
+#
+# The SDK tree gets the patches in cmake/patches/, and keeps a copy of each one it has under
+# .vastora-patches/, so that a changed or dropped patch can be taken back out before the new set
+# goes in. Each patch must apply and reverse on its own, without the others.
 #
 # Prints nothing on stdout but the SDK directory on its last line, so callers can capture it.
 set -euo pipefail
@@ -20,7 +24,7 @@ as_root() {
 }
 
 packages=(
-  build-essential cmake ninja-build pkgconf ccache
+  build-essential cmake ninja-build pkgconf ccache patch
   libx11-dev libxcb1-dev libxcb-util-dev libxcb-cursor-dev libxcb-keysyms1-dev libxcb-xkb-dev
   libxkbcommon-dev libxkbcommon-x11-dev libglib2.0-dev libcairo2-dev libpango1.0-dev
   libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
@@ -33,10 +37,7 @@ install_packages() {
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
-  if [ ${#missing[@]} -eq 0 ]; then
-    log "build packages present"
-    return
-  fi
+  [ ${#missing[@]} -eq 0 ] && return
   log "installing: ${missing[*]}"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
@@ -73,7 +74,7 @@ download_sources() {
   for c in "${!sums[@]}"; do
     ls "$dl"/vst3sdk_*."$([ "$c" = orig ] && echo orig || echo "orig-$c")".tar.* >/dev/null 2>&1 || all_present=0
   done
-  [ $all_present -eq 1 ] && { log "source tarballs present"; return; }
+  [ $all_present -eq 1 ] && return
 
   log "reading the trixie source index"
   apt-get "${opts[@]}" update -qq >&2
@@ -98,35 +99,104 @@ download_sources() {
 }
 
 # Lays the SDK tree out as the upstream SDK has it: the plain orig tarball at the root, each
-# component in its own folder (public-sdk as public.sdk).
+# component in its own folder (public-sdk as public.sdk). Lays it anew over whatever the folder
+# held, in place (the folder may be the only thing under its parent that is ours). Files get the
+# time of the lay-out, not the archive's, so that builds from an earlier lay-out see every file as
+# changed. The .laid-out mark goes last, so an interrupted lay-out is done again.
 lay_out_sdk() {
   local dl="$1" dest="$2"
-  local stage="$dest.partial"
-  rm -rf "$stage"
-  mkdir -p "$stage"
-  tar -xf "$(ls "$dl"/vst3sdk_*.orig.tar.*)" -C "$stage" --strip-components=1
+  mkdir -p "$dest"
+  rm -f "$dest/.laid-out"
+  find "$dest" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
+  tar -xmf "$(ls "$dl"/vst3sdk_*.orig.tar.*)" -C "$dest" --strip-components=1
   local c dir
   for c in base cmake pluginterfaces public-sdk vstgui4; do
     dir="$c"
     [ "$c" = public-sdk ] && dir=public.sdk
-    rm -rf "${stage:?}/$dir"
-    mkdir -p "$stage/$dir"
-    tar -xf "$(ls "$dl"/vst3sdk_*.orig-"$c".tar.*)" -C "$stage/$dir" --strip-components=1
+    rm -rf "${dest:?}/$dir"
+    mkdir -p "$dest/$dir"
+    tar -xmf "$(ls "$dl"/vst3sdk_*.orig-"$c".tar.*)" -C "$dest/$dir" --strip-components=1
   done
-  mv "$stage" "$dest"
+  touch "$dest/.laid-out"
 }
 
-apply_patches() {
-  local dest="$1" p
+# patch, with no fuzz (a hunk applies where its whole context matches, or not at all) and no
+# backup files left in the tree.
+run_patch() {
+  local dir="$1" file="$2"
+  shift 2
+  patch -d "$dir" -p1 -s -f --fuzz=0 --no-backup-if-mismatch "$@" <"$file"
+}
+
+# Brings the tree's patches in line with the given folder's: takes out each recorded patch that
+# was dropped or changed, puts in each one not yet there, and checks that the rest are still in.
+# Says what it changes in which tree. Fails, leaving the tree as the last patch that went well
+# left it, when a patch will not go in or out cleanly (the tree was edited, or is another version).
+# Called as a condition, so each step that must not fail says so.
+sync_patches() {
+  local sdk="$1" patches="$2" what="$3"
+  local records="$sdk/.vastora-patches" p r name status=0
+  mkdir -p "$records" || return 1
   shopt -s nullglob
-  for p in "$repo_root"/cmake/patches/*.patch; do
-    if patch -d "$dest" -p1 -R --dry-run -s -f <"$p" >/dev/null 2>&1; then
-      continue # already applied
+  for r in "$records"/*.patch; do
+    name="$(basename "$r")"
+    [ -f "$patches/$name" ] && cmp -s "$r" "$patches/$name" && continue
+    if ! run_patch "$sdk" "$r" -R --dry-run >/dev/null 2>&1; then
+      log "cannot take $name (as it was applied) out of $sdk"
+      status=1
+      break
     fi
-    log "patching SDK: $(basename "$p")"
-    patch -d "$dest" -p1 -s -f <"$p" >&2
+    announce_patching "$sdk" "$what" "taking out $name as it was applied"
+    run_patch "$sdk" "$r" -R >&2 && rm -f "$r" || { status=1; break; }
+  done
+  for p in "$patches"/*.patch; do
+    [ $status -eq 0 ] || break
+    name="$(basename "$p")"
+    if [ -f "$records/$name" ]; then
+      run_patch "$sdk" "$p" -R --dry-run >/dev/null 2>&1 && continue
+      log "$sdk no longer has $name as it was applied (the tree was changed)"
+      status=1
+    elif run_patch "$sdk" "$p" --dry-run >/dev/null 2>&1; then
+      announce_patching "$sdk" "$what" "applying $name"
+      run_patch "$sdk" "$p" >&2 && cp "$p" "$records/$name" || status=1
+    elif run_patch "$sdk" "$p" -R --dry-run >/dev/null 2>&1; then
+      cp "$p" "$records/$name" || status=1 # applied before copies were kept
+    else
+      log "$name neither applies to $sdk nor is in it already (an older version is, or the tree was changed)"
+      status=1
+    fi
   done
   shopt -u nullglob
+  return $status
+}
+
+# One line per change to the tree; before the first change to a user's own tree, a word that it
+# is theirs that gets patched.
+announced=""
+announce_patching() {
+  local sdk="$1" what="$2"
+  shift 2
+  if [ "$what" = user ] && [ "$announced" != "$sdk" ]; then
+    log "VST3_SDK_DIR=$sdk is your own SDK tree: patching it in place (copies of the patches go to $sdk/.vastora-patches, so that they can be taken out again)"
+    announced="$sdk"
+  fi
+  log "patching $sdk: $*"
+}
+
+# Patches the SDK tree. A tree this script laid out is laid out again from the cached sources
+# when its patches cannot be brought up to date in place (a tree from before copies were kept,
+# or one changed by hand); a user's tree is never replaced: that is left to its owner.
+patch_sdk() {
+  local sdk="$1" patches="$2" what="$3"
+  sync_patches "$sdk" "$patches" "$what" && return
+  if [ "$what" = user ]; then
+    log "VST3_SDK_DIR=$sdk: its patches cannot be brought up to date; give a fresh SDK 3.7.10 tree"
+    return 1
+  fi
+  log "laying the SDK tree at $sdk out again from the sources in $sdk.src"
+  download_sources "$sdk.src"
+  lay_out_sdk "$sdk.src" "$sdk"
+  sync_patches "$sdk" "$patches" "$what"
 }
 
 # The SDK's validator is built once next to the SDK so that every checkout can run it.
@@ -155,27 +225,37 @@ ensure_test_locale() {
 main() {
   install_packages
   ensure_test_locale
-  local sdk
+  local sdk what lock
   if [ -n "${VST3_SDK_DIR:-}" ]; then
     sdk="$VST3_SDK_DIR"
+    what=user
     [ -f "$sdk/CMakeLists.txt" ] && [ -d "$sdk/vstgui4" ] || { log "VST3_SDK_DIR=$sdk is not a VST3 SDK tree"; exit 1; }
-    log "using the SDK at $sdk"
+    log "using your SDK tree at $sdk (VST3_SDK_DIR)"
+    mkdir -p "$sdk/.vastora-patches"
+    lock="$sdk/.vastora-patches/setup.lock"
   else
     sdk="$SDK_PREFIX"
-    if [ ! -f "$sdk/.laid-out" ]; then
+    what=ours
+    if [ ! -w "$sdk" ] || [ ! -w "$sdk.src" ]; then
       [ -w "$(dirname "$sdk")" ] || { as_root mkdir -p "$sdk" "$sdk.src"; as_root chown "$(id -u):$(id -g)" "$sdk" "$sdk.src"; }
-      mkdir -p "$sdk.src"
-      download_sources "$sdk.src"
-      rm -rf "$sdk"
-      lay_out_sdk "$sdk.src" "$sdk"
-      touch "$sdk/.laid-out"
-    else
-      log "SDK present at $sdk"
+      mkdir -p "$sdk" "$sdk.src"
     fi
+    lock="$sdk.src/setup.lock"
   fi
-  apply_patches "$sdk"
+  # Checkouts on one machine share the tree: one setup at a time lays it out and patches it.
+  exec 9>>"$lock"
+  flock 9
+  if [ "$what" = ours ] && [ ! -f "$sdk/.laid-out" ]; then
+    download_sources "$sdk.src"
+    log "laying the SDK tree out at $sdk"
+    lay_out_sdk "$sdk.src" "$sdk"
+  fi
+  patch_sdk "$sdk" "$repo_root/cmake/patches" "$what"
   build_validator "$sdk"
   echo "$sdk"
 }
 
-main "$@"
+# Sourced (by the tests), it only defines the functions.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  main "$@"
+fi

@@ -56,11 +56,12 @@ struct Fixture
         controller->setComponentHandler(nullptr);
         controller->terminate();
     }
-    tresult load(const std::vector<char>& bytes)
+    // The controller's own state, or with fromProcessor the processor's.
+    tresult load(const std::vector<char>& bytes, bool fromProcessor = false)
     {
         std::vector<char> copy = bytes;
         MemoryStream stream(copy.data(), TSize(copy.size()));
-        return controller->setComponentState(&stream);
+        return fromProcessor ? controller->setComponentState(&stream) : controller->setState(&stream);
     }
     std::vector<char> save()
     {
@@ -142,6 +143,7 @@ TEST(CvEditController, StateStreamsOfEveryShape)
         tresult result;
         int valuesSet; // how many leading parameters took kValues
         int32 program; // expected current program afterwards
+        bool fromProcessor = false;
     };
     const Case cases[] = {
         {"count 20", StateBytes::make(2, twenty, true, 2), kResultOk, 12, 2},
@@ -152,13 +154,15 @@ TEST(CvEditController, StateStreamsOfEveryShape)
         {"missing program", StateBytes::make(2, kValues, false), kResultOk, 12, 1},
         {"short values", StateBytes().i32(2).i32(12).f64(100).f64(50).get(), kResultFalse, 2, 1},
         {"short header", StateBytes().i32(2).get(), kResultFalse, 0, 1},
+        {"processor's program 2", StateBytes::make(2, kValues, true, 2), kResultOk, 12, -1, true},
+        {"processor's short values", StateBytes().i32(2).i32(12).f64(100).get(), kResultFalse, 1, 1, true},
     };
     for (const Case& c : cases)
     {
         Fixture f(threePresets());
         f.controller->setParamNormalized(kProgramListId, 0.5); // current program 1
         f.handler.edits.clear();
-        EXPECT_EQ(f.load(c.bytes), c.result) << c.what;
+        EXPECT_EQ(f.load(c.bytes, c.fromProcessor), c.result) << c.what;
         EXPECT_TRUE(f.handler.edits.empty()) << c.what; // loading never applies a preset
         EXPECT_EQ(f.controller->getCurrentProgram(), c.program) << c.what;
         for (int id = 0; id < c.valuesSet; ++id)
@@ -179,6 +183,7 @@ TEST(CvEditController, SecondInitializeAndBadStreamsAreRefused)
     EXPECT_EQ(f.controller->getParameterCount(), 13);
     EXPECT_EQ(f.controller->getState(nullptr), kInvalidArgument);
     EXPECT_EQ(f.controller->setComponentState(nullptr), kInvalidArgument);
+    EXPECT_EQ(f.controller->setState(nullptr), kInvalidArgument);
     RefusingStream full(60);
     EXPECT_EQ(f.controller->getState(&full), kResultFalse);
     EXPECT_EQ(f.controller->getCurrentProgram(), -1);

@@ -5,6 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VASTORA_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VASTORA_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 using namespace corvella::testing;
 using namespace Steinberg;
@@ -201,6 +210,47 @@ TEST(EditorWindow, AnOptionMenuChoiceIsOneEdit)
     EXPECT_LT(chosen, 9.0);                         // not the current "Large Cathedral"
 }
 
+TEST(EditorWindow, ControlClickResetsEveryControlToItsParametersDefault)
+{
+    TestHost host;
+    IEditController& c = host.controller();
+    for (ParamID id = 0; id < 12; ++id)
+        c.setParamNormalized(id, 0.0); // no default lies at the bottom of its range
+    EditorWindow editor(host);
+    ASSERT_TRUE(editor.waitUntilDrawn());
+    editor.pump(200ms); // the controls have taken the values
+    host.handler().edits.clear();
+
+    struct Target
+    {
+        ParamID id;
+        double x, y; // layout units, inside the control
+    };
+    std::vector<Target> targets = {{6, 228, 11}, {7, 228, 28}, {8, kFaderLX + kFaderW / 2, kFaderY + kFaderH / 2},
+                                   {9, kFaderRX + kFaderW / 2, kFaderY + kFaderH / 2}};
+    const ParamID rows[8] = {0, 1, 2, 3, 4, 5, 10, 11};
+    for (int row = 0; row < 8; ++row)
+        targets.push_back({rows[row], kRowSliderX + kRowSliderW / 2, rowCentreY(row)});
+    for (const Target& t : targets)
+    {
+        editor.window().pressControl();
+        editor.window().click(E::px(t.x), E::py(t.y));
+        editor.window().releaseControl();
+        editor.pump(60ms);
+    }
+    for (const Target& t : targets)
+    {
+        ParameterInfo info{};
+        ASSERT_EQ(c.getParameterInfo(int32(t.id), info), kResultOk);
+        SCOPED_TRACE(toUtf8(info.title));
+        EXPECT_NEAR(c.getParamNormalized(t.id), info.defaultNormalizedValue, 1e-6);
+        const std::vector<Edit> edits = editsFor(host.handler().edits, t.id);
+        const auto lastPerform = std::find_if(edits.rbegin(), edits.rend(), [](const Edit& e) { return e.kind == Edit::Perform; });
+        ASSERT_NE(lastPerform, edits.rend());
+        EXPECT_NEAR(lastPerform->value, info.defaultNormalizedValue, 1e-6);
+    }
+}
+
 TEST(EditorWindow, HostChangesShowWithinTheSyncPeriod)
 {
     TestHost host;
@@ -290,6 +340,31 @@ TEST(EditorWindow, OpensAndClosesManyTimesInARow)
         EXPECT_EQ(editor.runLoop().eventHandlerCount(), 0u) << i;
         EXPECT_EQ(editor.runLoop().timerCount(), 0u) << i;
     }
+}
+
+// A host may open and close the editor thousands of times in one session; every open makes a new X
+// connection, and nothing of one may stay behind once its editor is closed. The live heap is read
+// after a warm-up (fonts, images and caches that stay for the module's life) and again after 200
+// more cycles.
+TEST(EditorWindow, OpeningAndClosingLeavesTheHeapFlat)
+{
+#ifdef VASTORA_ADDRESS_SANITIZER
+    GTEST_SKIP() << "the sanitizer's allocator keeps its blocks outside what mallinfo2 counts";
+#endif
+    TestHost host;
+    const auto cycle = [&host](int i) {
+        EditorWindow editor(host);
+        ASSERT_EQ(editor.attachResult(), kResultOk) << i;
+        ASSERT_TRUE(editor.waitUntilDrawn()) << i;
+        editor.close();
+    };
+    for (int i = 0; i < 20; ++i)
+        ASSERT_NO_FATAL_FAILURE(cycle(i));
+    const std::size_t warm = mallinfo2().uordblks;
+    for (int i = 0; i < 200; ++i)
+        ASSERT_NO_FATAL_FAILURE(cycle(i));
+    const std::size_t after = mallinfo2().uordblks;
+    EXPECT_LT(after, warm + (1u << 20)) << "bytes in use after the warm-up: " << warm;
 }
 
 TEST(EditorWindow, OneViewReopensWithItsAxisChoices)

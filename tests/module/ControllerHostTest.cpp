@@ -9,6 +9,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
 
 using namespace corvella::testing;
 using namespace Steinberg;
@@ -23,21 +24,31 @@ const char* const kPresetNames[14] = {
     "[FP] Drum Hall",       "[FP] Drum Room",  "[FP] Plate Wanna-Be", "[FP] Public Restroom", "[FP] Slap-Back",
     "[FP] State Capitol",   "[FP] Voice Over 1", "[FP] Voice Over 2", "[FP] Wash"};
 
-// Plain values of preset 7, "[FP] Plate Wanna-Be", and their normalized forms.
-const double kPlate[12] = {5, 100, 18000, 2.0, 20, 45, 5, 1, 0, 0, 25, 1.0};
-double plateNormalized(int id)
+// Plain values of the factory presets by parameter ID, in program order.
+const double kPresets[14][12] = {
+    {20, 100, 12000, 2.5, 40, 30, 4, 0, 0, 0, 25, 1.0},  {30, 100, 9000, 3.5, 30, 35, 6, 0, 0, 0, 25, 1.0},
+    {25, 100, 16000, 2.8, 45, 45, 7, 5, 0, 0, 25, 1.0},  {25, 100, 5000, 2.6, 45, 45, 7, 5, 0, 0, 25, 1.0},
+    {15, 100, 10000, 1.6, 55, 40, 4, 3, 0, 0, 25, 1.0},  {20, 90, 12000, 2.2, 50, 40, 6, 4, 0, 0, 25, 1.0},
+    {10, 100, 14000, 0.9, 60, 35, 2, 2, 0, 0, 25, 1.0},  {5, 100, 18000, 2.0, 20, 45, 5, 1, 0, 0, 25, 1.0},
+    {15, 100, 8000, 3.0, 35, 50, 8, 8, 0, 0, 25, 1.0},   {120, 60, 12000, 0.6, 70, 35, 1, 0, 0, 0, 25, 1.0},
+    {40, 100, 11000, 5.0, 40, 50, 9, 10, 0, 0, 25, 1.0}, {20, 100, 12000, 1.4, 45, 25, 3, 0, 0, 0, 25, 1.0},
+    {30, 100, 10000, 1.8, 40, 28, 4, 0, 0, 0, 25, 1.0},  {60, 100, 9000, 8.0, 25, 60, 9, 0, 0, 0, 25, 1.0},
+};
+
+// The host-facing normalized value of a plain value, by each parameter's range and scale.
+double normalizedOf(int id, double plain)
 {
     switch (id)
     {
-    case 0: return kPlate[0] / 1000.0;
-    case 2: return std::log(kPlate[2] / 20.0) / std::log(1000.0);
-    case 3: return std::log(kPlate[3] / 0.1) / std::log(200.0);
-    case 6: return kPlate[6] / 9.0;
-    case 7: return kPlate[7] / 10.0;
+    case 0: return plain / 1000.0;
+    case 2: return std::log(plain / 20.0) / std::log(1000.0);
+    case 3: return std::log(plain / 0.1) / std::log(200.0);
+    case 6: return plain / 9.0;
+    case 7: return plain / 10.0;
     case 8:
-    case 9: return (kPlate[id] + 18.0) / 36.0;
-    case 11: return (kPlate[11] - 0.1) / 1.4;
-    default: return kPlate[id] / 100.0;
+    case 9: return (plain + 18.0) / 36.0;
+    case 11: return (plain - 0.1) / 1.4;
+    default: return plain / 100.0;
     }
 }
 
@@ -190,7 +201,7 @@ TEST(ControllerHost, SelectingAPresetSendsEachValueAsOneEdit)
     std::vector<Edit> expected;
     for (int id = 0; id < 12; ++id)
     {
-        const double nv = plateNormalized(id);
+        const double nv = normalizedOf(id, kPresets[7][id]);
         expected.push_back({Edit::Begin, ParamID(id), 0.0});
         expected.push_back({Edit::Perform, ParamID(id), nv});
         expected.push_back({Edit::End, ParamID(id), 0.0});
@@ -203,7 +214,7 @@ TEST(ControllerHost, SelectingAPresetSendsEachValueAsOneEdit)
         EXPECT_NEAR(host.handler().edits[k].value, expected[k].value, 1e-12) << k;
     }
     for (int id = 0; id < 12; ++id)
-        EXPECT_NEAR(c.getParamNormalized(ParamID(id)), plateNormalized(id), 1e-12) << id;
+        EXPECT_NEAR(c.getParamNormalized(ParamID(id)), normalizedOf(id, kPresets[7][id]), 1e-12) << id;
 
     // 0.5 maps to the same preset (6.5 rounds up): nothing is sent again.
     host.handler().edits.clear();
@@ -214,18 +225,33 @@ TEST(ControllerHost, SelectingAPresetSendsEachValueAsOneEdit)
     EXPECT_EQ(host.valueText(3, c.getParamNormalized(3)), "8.00 s"); // "[FP] Wash"
 }
 
-TEST(ControllerHost, ProcessorStateReachesTheControllerWithoutApplyingAPreset)
+TEST(ControllerHost, EveryFactoryProgramSetsItsTwelveValues)
+{
+    // The host handed the processor's state (program index 0) over on loading: that index
+    // chooses nothing, so the first program applies too.
+    TestHost host;
+    IEditController& c = host.controller();
+    for (int p = 0; p < 14; ++p)
+    {
+        host.handler().edits.clear();
+        ASSERT_EQ(c.setParamNormalized(kProgramChange, p / 13.0), kResultTrue);
+        EXPECT_EQ(host.handler().edits.size(), 36u) << kPresetNames[p];
+        for (int id = 0; id < 12; ++id)
+            EXPECT_NEAR(c.getParamNormalized(ParamID(id)), normalizedOf(id, kPresets[p][id]), 1e-12)
+                << kPresetNames[p] << " id " << id;
+    }
+}
+
+TEST(ControllerHost, ProcessorStateSetsValuesAndLeavesNoProgramChosen)
 {
     TestHost host;
     IEditController& c = host.controller();
-    // The host passed the processor's state on loading: program 0, parameters untouched.
-    EXPECT_EQ(c.getParamNormalized(kProgramChange), 0.0);
     EXPECT_NEAR(c.getParamNormalized(3), 0.8634271339, 1e-9);
+    c.setParamNormalized(kProgramChange, 0.0);
     host.handler().edits.clear();
-    c.setParamNormalized(kProgramChange, 0.0); // already the current program
-    EXPECT_TRUE(host.handler().edits.empty());
 
-    // A processor state with other values: the controller follows, still without edits.
+    // A processor state with other values: the controller follows without edits, and the first
+    // program, chosen before, applies again.
     std::vector<char> bytes = StateBytes::make(2, {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5});
     MemoryStream stream(bytes.data(), TSize(bytes.size()));
     ASSERT_EQ(host.component().setState(&stream), kResultOk);
@@ -233,6 +259,58 @@ TEST(ControllerHost, ProcessorStateReachesTheControllerWithoutApplyingAPreset)
     EXPECT_TRUE(host.handler().edits.empty());
     EXPECT_EQ(host.valueText(6, c.getParamNormalized(6)), "Small Room");
     EXPECT_EQ(host.valueText(8, c.getParamNormalized(8)), "-6.000 dB");
+    EXPECT_EQ(StateBytes::readI32(controllerState(c), 104), -1);
+    c.setParamNormalized(kProgramChange, 0.0);
+    EXPECT_EQ(host.handler().edits.size(), 36u);
+    EXPECT_EQ(host.valueText(6, c.getParamNormalized(6)), "Large Room");
+}
+
+TEST(ControllerHost, ValuesOutsideTheRangeAndNullTextsGetAnAnswer)
+{
+    TestHost host;
+    IEditController& c = host.controller();
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case
+    {
+        ParamID id;
+        double value;
+        const char* text; // null: refused, and the value is not taken either
+    };
+    const Case cases[] = {
+        {kProgramChange, -1.0 / 14, "[FP] Ambience 1"}, {kProgramChange, -1.0, "[FP] Ambience 1"},
+        {kProgramChange, 1.5, "[FP] Wash"},             {kProgramChange, nan, nullptr},
+        {kProgramChange, inf, nullptr},                 {kProgramChange, -inf, nullptr},
+        {3, 7.0, "20.00 s"},                            {3, nan, nullptr},
+        {8, inf, nullptr},                              {6, -inf, nullptr},
+    };
+    for (const Case& k : cases)
+    {
+        SCOPED_TRACE(k.value);
+        String128 text{};
+        if (k.text)
+        {
+            EXPECT_EQ(c.getParamStringByValue(k.id, k.value, text), kResultOk);
+            EXPECT_EQ(toUtf8(text), k.text);
+            continue;
+        }
+        EXPECT_EQ(c.getParamStringByValue(k.id, k.value, text), kResultFalse);
+        const double before = c.getParamNormalized(k.id);
+        EXPECT_EQ(c.setParamNormalized(k.id, k.value), kResultFalse);
+        EXPECT_EQ(c.getParamNormalized(k.id), before);
+    }
+    EXPECT_TRUE(host.handler().edits.empty());
+
+    ParamValue v = 0.25;
+    for (ParamID id : {kProgramChange, ParamID(3), ParamID(4242)})
+    {
+        EXPECT_EQ(c.getParamValueByString(id, nullptr, v), kInvalidArgument) << id;
+        EXPECT_EQ(c.getParamStringByValue(id, 0.5, nullptr), kInvalidArgument) << id;
+    }
+    EXPECT_EQ(v, 0.25);
+    // Step numbers of values far outside the range stay within the steps.
+    EXPECT_EQ(c.normalizedParamToPlain(kProgramChange, 1e300), 13.0);
+    EXPECT_EQ(c.normalizedParamToPlain(6, 1e300), 9.0);
+    EXPECT_EQ(c.normalizedParamToPlain(6, -1e300), 0.0);
 }
 
 TEST(ControllerHost, OwnStateRoundTripsValuesAndTheCurrentProgram)

@@ -98,12 +98,17 @@ TEST(ProcessorRender, OnlyTheLastPointOfEachQueueCounts)
 {
     Instance i;
     RawChanges changes;
-    int32 index = 0;
-    for (double v : {0.2, 0.5, 0.9})
-        changes.add(kMasterMix).addPoint(0, v, index);
-    changes.add(kPreDelay).addPoint(0, 0.1, index);
-    changes.add(kPreDelay).addPoint(0, 0.5, index); // the later queue wins
-    changes.add(kDiffusion);                        // no points
+    // Hosts send ramps: several points per queue at rising offsets; the block ends at the last.
+    auto addRamp = [&changes](ParamID id, std::initializer_list<std::pair<int32, double>> points) {
+        ParameterValueQueue& queue = changes.add(id);
+        int32 index = 0;
+        for (auto [offset, value] : points)
+            queue.addPoint(offset, value, index);
+    };
+    addRamp(kMasterMix, {{0, 0.2}, {100, 0.5}, {311, 0.9}});
+    addRamp(kPreDelay, {{0, 0.3}, {64, 0.1}});
+    addRamp(kPreDelay, {{5, 0.9}, {200, 0.5}}); // the later queue wins
+    changes.add(kDiffusion);                    // no points
     ProcessData data;
     data.inputParameterChanges = &changes;
     EXPECT_EQ(i.host.processor().process(data), kResultOk);
@@ -239,6 +244,7 @@ TEST(ProcessorRender, HostsBreakingTheProcessContractGetNoWrites)
     data.inputs[0].numChannels = 0;
     EXPECT_EQ(i.host.processor().process(data), kResultOk);
     EXPECT_EQ(data.outputs[0].channelBuffers32[0][10], 0.5f);
+    data.inputs[0].numChannels = 2; // HostProcessData frees as many buffers as the bus counts
 }
 
 TEST(ProcessorRender, TailCoversPreDelayAndTheDecayToMinus120Decibels)

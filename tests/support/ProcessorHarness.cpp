@@ -12,6 +12,19 @@ ProcessorHarness::ProcessorHarness(FUnknown* component)
 {
 }
 
+ProcessorHarness::~ProcessorHarness()
+{
+    if (initialized)
+        comp->terminate();
+}
+
+tresult ProcessorHarness::initialize()
+{
+    const tresult result = comp->initialize(&host);
+    initialized = initialized || result == kResultOk;
+    return result;
+}
+
 tresult ProcessorHarness::setBusArrangement(SpeakerArrangement arrangement)
 {
     SpeakerArrangement in = arrangement, out = arrangement;

@@ -27,11 +27,16 @@ class ProcessorHarness
 {
 public:
     explicit ProcessorHarness(Steinberg::FUnknown* component);
+    // Terminates what it initialized, as a host does before unloading: the component must let go
+    // of the harness's host context before that context goes away.
+    ~ProcessorHarness();
+    ProcessorHarness(const ProcessorHarness&) = delete;
+    ProcessorHarness& operator=(const ProcessorHarness&) = delete;
 
     Steinberg::Vst::IComponent& component() { return *comp; }
     Steinberg::Vst::IAudioProcessor& processor() { return *proc; }
 
-    Steinberg::tresult initialize() { return comp->initialize(&host); }
+    Steinberg::tresult initialize();
     Steinberg::tresult setBusArrangement(Steinberg::Vst::SpeakerArrangement arrangement);
     Steinberg::tresult setup(double sampleRate, Steinberg::int32 maxBlock,
                              Steinberg::int32 sampleSize = Steinberg::Vst::kSample32);
@@ -59,6 +64,7 @@ private:
     Steinberg::IPtr<Steinberg::Vst::IAudioProcessor> proc;
     Steinberg::Vst::HostApplication host;
     Steinberg::int32 sampleSize = Steinberg::Vst::kSample32;
+    bool initialized = false;
 };
 
 // Fills a ParameterChanges object with one point per change.
@@ -66,7 +72,7 @@ void addChanges(Steinberg::Vst::ParameterChanges& target, const BlockChanges& ch
 
 // A stream that accepts only a limited number of bytes, as a full disk or a host's fixed
 // buffer would.
-class RefusingStream : public Steinberg::IBStream
+class RefusingStream final : public Steinberg::IBStream
 {
 public:
     explicit RefusingStream(Steinberg::int32 capacity) : capacity(capacity) {}

@@ -356,17 +356,20 @@ void X11Window::click(int x, int y, int button)
     release(button);
 }
 
-void X11Window::pressShift()
+namespace {
+
+void fakeKey(Display* dpy, KeySym key, bool down)
 {
-    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_Shift_L), True, CurrentTime);
+    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, key), down ? True : False, CurrentTime);
     XSync(dpy, False);
 }
 
-void X11Window::releaseShift()
-{
-    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_Shift_L), False, CurrentTime);
-    XSync(dpy, False);
-}
+} // namespace
+
+void X11Window::pressShift() { fakeKey(dpy, XK_Shift_L, true); }
+void X11Window::releaseShift() { fakeKey(dpy, XK_Shift_L, false); }
+void X11Window::pressControl() { fakeKey(dpy, XK_Control_L, true); }
+void X11Window::releaseControl() { fakeKey(dpy, XK_Control_L, false); }
 
 TestPlugFrame::TestPlugFrame(X11Window& window, LinuxRunLoop& runLoop)
     : win(window), loop(runLoop), source(runLoop.addHostSource(window.connectionFd(), [&window] { window.processEvents(); }))

@@ -88,6 +88,8 @@ public:
     void click(int x, int y, int button = 1);
     void pressShift();
     void releaseShift();
+    void pressControl();
+    void releaseControl();
 
     // Round trip to the server: everything sent before has been processed.
     void sync() const;

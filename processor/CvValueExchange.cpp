@@ -1,0 +1,94 @@
+#include "processor/CvValueExchange.h"
+
+namespace corvella {
+
+CvValueExchange::CvValueExchange(const std::vector<double>& initial)
+    : count(initial.size()), log(1 + 2 * initial.size()), block(1 + initial.size()), logCopy(1 + 2 * initial.size())
+{
+    block.write([&](auto put) {
+        for (std::size_t i = 0; i < count; ++i)
+            put(blockValue(i), CvSeqlock::toWord(initial[i]));
+    });
+}
+
+void CvValueExchange::load(const std::vector<double>& values, const std::vector<bool>& present)
+{
+    const std::uint64_t number = ++loads;
+    log.write([&](auto put) {
+        put(0, number);
+        for (std::size_t i = 0; i < count; ++i)
+            if (present[i])
+            {
+                put(logValue(i), CvSeqlock::toWord(values[i]));
+                put(logLoad(i), number);
+            }
+    });
+}
+
+std::vector<double> CvValueExchange::latest() const
+{
+    std::vector<std::uint64_t> published(1 + count), logged(1 + 2 * count);
+    auto copyInto = [](std::vector<std::uint64_t>& target) {
+        return [&target](auto get) {
+            for (std::size_t i = 0; i < target.size(); ++i)
+                target[i] = get(i);
+        };
+    };
+    // Either order gives whole loads: a load the audio thread took after the log was copied is
+    // in the block it published, with the same values.
+    block.read(copyInto(published));
+    log.read(copyInto(logged));
+    std::vector<double> values(count);
+    for (std::size_t i = 0; i < count; ++i)
+        values[i] = CvSeqlock::toDouble(logged[logLoad(i)] > published[0] ? logged[logValue(i)]
+                                                                          : published[blockValue(i)]);
+    return values;
+}
+
+double CvValueExchange::latest(std::size_t index) const
+{
+    std::uint64_t taken = 0, published = 0, loaded = 0, loadedBy = 0;
+    block.read([&](auto get) {
+        taken = get(0);
+        published = get(blockValue(index));
+    });
+    log.read([&](auto get) {
+        loaded = get(logValue(index));
+        loadedBy = get(logLoad(index));
+    });
+    return CvSeqlock::toDouble(loadedBy > taken ? loaded : published);
+}
+
+bool CvValueExchange::takeLoad(double* values)
+{
+    if (log.version() == seenLogVersion)
+        return false;
+    std::uint32_t version = 0;
+    const bool whole = log.tryRead(
+        [this](auto get) {
+            for (std::size_t i = 0; i < logCopy.size(); ++i)
+                logCopy[i] = get(i);
+        },
+        &version);
+    if (!whole)
+        return false;
+    seenLogVersion = version;
+    if (logCopy[0] == takenLoad)
+        return false;
+    for (std::size_t i = 0; i < count; ++i)
+        if (logCopy[logLoad(i)] > takenLoad)
+            values[i] = CvSeqlock::toDouble(logCopy[logValue(i)]);
+    takenLoad = logCopy[0];
+    return true;
+}
+
+void CvValueExchange::publish(const double* values)
+{
+    block.write([&](auto put) {
+        put(0, takenLoad);
+        for (std::size_t i = 0; i < count; ++i)
+            put(blockValue(i), CvSeqlock::toWord(values[i]));
+    });
+}
+
+} // namespace corvella
