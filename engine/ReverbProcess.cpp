@@ -1,5 +1,6 @@
 #include "ReverbEngine.h"
 
+#include "CvMath.h"
 #include "ReverbGeometry.h"
 #include "ReverbTables.h"
 #include "ScopedFlushDenormals.h"
@@ -50,8 +51,8 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     const double nyquistGuard = 0.45 * sampleRate;
     const double dampCutoff = clampHiFirst(params.brightness, 20.0, nyquistGuard);
     const double erCutoff = clampHiFirst(params.brightness * 1.5 + 1000.0, 3000.0, nyquistGuard);
-    bv.erCoef = static_cast<float>(1.0 - std::exp((erCutoff * -kTwoPi) / sampleRate));
-    bv.lowCoef = static_cast<float>(1.0 - std::exp(kLowBandCutoffTerm / sampleRate));
+    bv.erCoef = static_cast<float>(1.0 - cvmath::exp((erCutoff * -kTwoPi) / sampleRate));
+    bv.lowCoef = static_cast<float>(1.0 - cvmath::exp(kLowBandCutoffTerm / sampleRate));
 
     const double diffusionTarget = clampHiFirst(params.diffusion / 100.0, 0.0, 1.0);
     const double earlyLateTarget = clampHiFirst(params.earlyLate / 100.0, 0.0, 1.0);
@@ -61,20 +62,20 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     bv.preDelaySamples = clampHiFirst(params.preDelay * 0.001 * sampleRate, 1.0, maxPos - 1);
 
     smoothDiffusion = smoothToward(smoothDiffusion, diffusionTarget);
-    smoothDamping = smoothToward(smoothDamping, std::exp((dampCutoff * -kTwoPi) / sampleRate));
+    smoothDamping = smoothToward(smoothDamping, cvmath::exp((dampCutoff * -kTwoPi) / sampleRate));
     smoothEarlyLate = smoothToward(smoothEarlyLate, earlyLateTarget);
     smoothWarmth = smoothToward(smoothWarmth, warmthTarget);
     smoothMix = smoothToward(smoothMix, mixTarget);
     smoothModulation = smoothToward(smoothModulation, modulationTarget);
-    smoothGainL = smoothToward(smoothGainL, std::pow(10.0, params.outputLevelL / 20.0));
-    smoothGainR = smoothToward(smoothGainR, std::pow(10.0, params.outputLevelR / 20.0));
+    smoothGainL = smoothToward(smoothGainL, cvmath::pow(10.0, params.outputLevelL / 20.0));
+    smoothGainR = smoothToward(smoothGainR, cvmath::pow(10.0, params.outputLevelR / 20.0));
 
     // Lines i mod 4 = 0..3 are damped at 0.85, 0.95, 1.05 and 1.15 times the cutoff, so the
     // high end decays unevenly across the network instead of in lockstep.
     for (int i = 0; i < kLines; ++i)
     {
         const float k = static_cast<float>(i % 4) * 0.3f / 3.0f + 0.85f;
-        const auto target = static_cast<float>(std::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
+        const auto target = static_cast<float>(cvmath::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
         dampCoef[i] = (target - dampCoef[i]) * kSmoothingStep + dampCoef[i];
         if (!(dampCoef[i] > 0.0f && dampCoef[i] < 1.0f))
             dampCoef[i] = smoothDamping;
