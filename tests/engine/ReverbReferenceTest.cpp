@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,7 +33,10 @@ struct Case
     double rate;
     int blockSize; // kRandomBlocks: sizes 0 to 700 from a fixed seed
     std::vector<Change> changes;
+    double silentFrom = 0.0, silentTo = 0.0; // seconds of silent input
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // The factory presets' values, in parameter order.
 const PlainValues kPresets[] = {
@@ -60,6 +64,8 @@ std::vector<Case> cases()
                                        {6.5, 3, 20}, {7.5, 10, 0}, {8.5, 6, 9}};
     for (int r = 0; r < 4; ++r)
         all.push_back({"Changes" + std::to_string(r), kDefaults, rates[r], blocks[(r + 4) % 5], moves});
+    // Long enough for a short tail to die away and the engine to fall idle, then sound again.
+    all.push_back({"IdleAndBack", kPresets[7], 48000.0, 256, {}, 1.0, 8.0});
     return all;
 }
 
@@ -71,7 +77,9 @@ TEST_P(ReverbReference, TenSecondsOfNoiseMatchTheOriginalEngine)
 {
     const Case& c = GetParam();
     const auto frames = static_cast<std::size_t>(c.rate * 10.0);
-    const Stereo in = noise(frames, 21);
+    Stereo in = noise(frames, 21);
+    for (auto i = static_cast<std::size_t>(c.silentFrom * c.rate); i < static_cast<std::size_t>(c.silentTo * c.rate); ++i)
+        in.l[i] = in.r[i] = 0.0f;
     Stereo out(frames), expected(frames);
 
     ReverbEngine engine;
