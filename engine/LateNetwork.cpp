@@ -163,8 +163,8 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         const bool anchorFrame = (frame & block.anchorMask) == 0 || anchorsStale;
         anchorsStale = false;
 
-        // Modulated read positions: the LFO phase advances exactly as a double, the sines are
-        // taken of its float value.
+        // Modulated read positions: the LFO phase advances exactly as a double, and the sines are
+        // those of its float value, carried from their anchors.
         for (int q = 0; q < kLines; q += 4)
         {
             __m128d ph0 = _mm_add_pd(_mm_load_pd(block.phaseStep + q), _mm_load_pd(lfoPhase + q));
