@@ -66,9 +66,11 @@ void ReverbEngine::prepare(double rate, std::int32_t /*maxSamplesPerBlock*/)
     }
     idleAfterFrames = early.size() + std::max(chainA, chainB) + longestLate + std::max(outputL.size(), outputR.size());
 
-    // The geometry depends on the rate: invalidate it so the next block recomputes it.
+    // The geometry and the coefficients depend on the rate: invalidate them so the next block
+    // recomputes them.
     cachedSpread = -1;
     cachedRoom = -1.0;
+    curves = Curves{};
     reset();
 }
 

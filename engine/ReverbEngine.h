@@ -8,6 +8,7 @@
 #include "ReverbParams.h"
 
 #include <array>
+#include <limits>
 #include <cstdint>
 
 namespace corvella::vastora {
@@ -99,6 +100,22 @@ private:
     std::array<double, kLines> tapPosB{};
     std::array<float, kLines> tapGain{};
     std::int32_t maxPos = 0; // (int)sampleRate + 64 once prepared; 0 means not prepared
+
+    // Results of the block's exponentials and powers, with the inputs they were taken for; NaN
+    // keys (after prepare) and a new geometry force them to be taken again.
+    struct Curves
+    {
+        static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+        double reverbTime = kNone; // feedbackGain holds the gains for this time
+        double erCutoff = kNone;
+        float erCoef = 0.0f, lowCoef = 0.0f;
+        double dampCutoff = kNone;
+        double dampingTarget = 0.0;
+        float lineDampTarget[kLines] = {};
+        double levelL = kNone, levelR = kNone;
+        double gainL = 1.0, gainR = 1.0;
+    };
+    Curves curves;
 
     // The signal path, stage by stage.
     EarlyReflections early;

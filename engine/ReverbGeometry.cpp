@@ -82,8 +82,11 @@ void ReverbEngine::updateRoom()
     for (int j = 0; j < kTapCount; ++j)
         tapGain[j] = static_cast<float>(w[j] * norm);
 
+    early.setTaps(tapPosA.data(), tapPosB.data(), tapGain.data());
+
     cachedSpread = spread;
     cachedRoom = static_cast<double>(room);
+    curves.reverbTime = params.reverbTime; // the gains above are this time's
 }
 
 } // namespace corvella::vastora

@@ -34,9 +34,14 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     if (cachedRoom != static_cast<double>(room) || cachedSpread != spread)
         updateRoom();
 
-    // Decay gains follow the reverb time at every block, without smoothing.
-    for (int i = 0; i < kLines; ++i)
-        feedbackGain[i] = decayGain(lateLength[i], params.reverbTime, sampleRate);
+    // Decay gains follow the reverb time at every block, without smoothing. The exponentials
+    // and powers below are taken again only when their inputs change.
+    if (curves.reverbTime != params.reverbTime)
+    {
+        for (int i = 0; i < kLines; ++i)
+            feedbackGain[i] = decayGain(lateLength[i], params.reverbTime, sampleRate);
+        curves.reverbTime = params.reverbTime;
+    }
 
     BlockValues bv;
     const double ratio = sampleRate / kReferenceRate;
@@ -51,8 +56,37 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     const double nyquistGuard = 0.45 * sampleRate;
     const double dampCutoff = clampHiFirst(params.brightness, 20.0, nyquistGuard);
     const double erCutoff = clampHiFirst(params.brightness * 1.5 + 1000.0, 3000.0, nyquistGuard);
-    bv.erCoef = static_cast<float>(1.0 - cvmath::exp((erCutoff * -kTwoPi) / sampleRate));
-    bv.lowCoef = static_cast<float>(1.0 - cvmath::exp(kLowBandCutoffTerm / sampleRate));
+    if (curves.erCutoff != erCutoff)
+    {
+        curves.erCoef = static_cast<float>(1.0 - cvmath::exp((erCutoff * -kTwoPi) / sampleRate));
+        curves.lowCoef = static_cast<float>(1.0 - cvmath::exp(kLowBandCutoffTerm / sampleRate));
+        curves.erCutoff = erCutoff;
+    }
+    bv.erCoef = curves.erCoef;
+    bv.lowCoef = curves.lowCoef;
+    if (curves.dampCutoff != dampCutoff)
+    {
+        curves.dampingTarget = cvmath::exp((dampCutoff * -kTwoPi) / sampleRate);
+        // Lines i mod 4 = 0..3 are damped at 0.85, 0.95, 1.05 and 1.15 times the cutoff, so the
+        // high end decays unevenly across the network instead of in lockstep.
+        for (int i = 0; i < kLines; ++i)
+        {
+            const float k = static_cast<float>(i % 4) * 0.3f / 3.0f + 0.85f;
+            curves.lineDampTarget[i] =
+                static_cast<float>(cvmath::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
+        }
+        curves.dampCutoff = dampCutoff;
+    }
+    if (curves.levelL != params.outputLevelL)
+    {
+        curves.gainL = cvmath::pow(10.0, params.outputLevelL / 20.0);
+        curves.levelL = params.outputLevelL;
+    }
+    if (curves.levelR != params.outputLevelR)
+    {
+        curves.gainR = cvmath::pow(10.0, params.outputLevelR / 20.0);
+        curves.levelR = params.outputLevelR;
+    }
 
     const double diffusionTarget = clampHiFirst(params.diffusion / 100.0, 0.0, 1.0);
     const double earlyLateTarget = clampHiFirst(params.earlyLate / 100.0, 0.0, 1.0);
@@ -62,20 +96,17 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     bv.preDelaySamples = clampHiFirst(params.preDelay * 0.001 * sampleRate, 1.0, maxPos - 1);
 
     smoothDiffusion = smoothToward(smoothDiffusion, diffusionTarget);
-    smoothDamping = smoothToward(smoothDamping, cvmath::exp((dampCutoff * -kTwoPi) / sampleRate));
+    smoothDamping = smoothToward(smoothDamping, curves.dampingTarget);
     smoothEarlyLate = smoothToward(smoothEarlyLate, earlyLateTarget);
     smoothWarmth = smoothToward(smoothWarmth, warmthTarget);
     smoothMix = smoothToward(smoothMix, mixTarget);
     smoothModulation = smoothToward(smoothModulation, modulationTarget);
-    smoothGainL = smoothToward(smoothGainL, cvmath::pow(10.0, params.outputLevelL / 20.0));
-    smoothGainR = smoothToward(smoothGainR, cvmath::pow(10.0, params.outputLevelR / 20.0));
+    smoothGainL = smoothToward(smoothGainL, curves.gainL);
+    smoothGainR = smoothToward(smoothGainR, curves.gainR);
 
-    // Lines i mod 4 = 0..3 are damped at 0.85, 0.95, 1.05 and 1.15 times the cutoff, so the
-    // high end decays unevenly across the network instead of in lockstep.
     for (int i = 0; i < kLines; ++i)
     {
-        const float k = static_cast<float>(i % 4) * 0.3f / 3.0f + 0.85f;
-        const auto target = static_cast<float>(cvmath::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
+        const float target = curves.lineDampTarget[i];
         dampCoef[i] = (target - dampCoef[i]) * kSmoothingStep + dampCoef[i];
         if (!(dampCoef[i] > 0.0f && dampCoef[i] < 1.0f))
             dampCoef[i] = smoothDamping;
@@ -101,8 +132,6 @@ void ReverbEngine::planStages(const BlockValues& bv)
     plan.outAllpassL = FixedDelay::of(bv.outAllpassDelayL);
     plan.outAllpassR = FixedDelay::of(bv.outAllpassDelayR);
     plan.chunk = std::min({chunk, plan.outAllpassL.whole, plan.outAllpassR.whole});
-
-    early.setTaps(tapPosA.data(), tapPosB.data(), tapGain.data());
 
     LateNetwork::Block& lb = plan.late;
     const float warmth = smoothWarmth * kWarmthScale + kWarmthOffset;

@@ -60,8 +60,9 @@ std::vector<Case> cases()
         all.push_back({"Defaults" + std::to_string(r), kDefaults, rates[r], blocks[(r + 1) % 5], {}});
     for (int p = 0; p < 14; ++p)
         all.push_back({"Preset" + std::to_string(p), kPresets[p], rates[p % 4], blocks[p % 5], {}});
-    const std::vector<Change> moves = {{2.0, 6, 2}, {3.0, 3, 0.8}, {4.0, 10, 100}, {5.5, 6, 7},
-                                       {6.5, 3, 20}, {7.5, 10, 0}, {8.5, 6, 9}};
+    const std::vector<Change> moves = {{2.0, 6, 2},   {3.0, 3, 0.8},    {3.5, 2, 3000}, {4.0, 10, 100},
+                                       {5.5, 6, 7},   {6.0, 9, -9},     {6.5, 3, 20},   {7.0, 2, 16000},
+                                       {7.5, 10, 0},  {8.0, 8, 6},      {8.5, 6, 9}};
     for (int r = 0; r < 4; ++r)
         all.push_back({"Changes" + std::to_string(r), kDefaults, rates[r], blocks[(r + 4) % 5], moves});
     // Long enough for a short tail to die away and the engine to fall idle, then sound again.
