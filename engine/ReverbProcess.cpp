@@ -22,8 +22,14 @@ float smoothToward(float state, double target)
     return (static_cast<float>(target) - state) * kSmoothingStep + state;
 }
 
-// A bad sample from the host must not circulate in the network until the next reset.
-float finiteOrSilence(float x) { return std::isfinite(x) ? x : 0.0f; }
+// A bad sample from the host must not circulate in the network until the next reset. A finite
+// one near the float limit is as bad: at very low rates the taps and lines coincide and their sums
+// overflow. +300 dBFS leaves any real signal untouched and the sums far from the limit.
+constexpr float kMaxInputMagnitude = 1.0e15f;
+float finiteOrSilence(float x)
+{
+    return std::isfinite(x) ? std::clamp(x, -kMaxInputMagnitude, kMaxInputMagnitude) : 0.0f;
+}
 
 } // namespace
 

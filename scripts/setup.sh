@@ -30,6 +30,7 @@ packages=(
   libfontconfig-dev libfreetype-dev libexpat1-dev libgtkmm-3.0-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils fonts-liberation libxtst-dev zlib1g-dev locales
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 install_packages() {

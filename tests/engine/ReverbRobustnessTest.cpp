@@ -146,6 +146,14 @@ TEST(ReverbRobustness, ExtremeSampleRatesRenderFiniteOutput)
         setAll(e, kExtreme);
         const Stats s = runNoise(e, 48000.0, 2.0);
         EXPECT_TRUE(s.finite) << rate;
+
+        // Samples at the float limit, finite yet far beyond any signal, then their tail.
+        Stereo spikes(4096);
+        spikes.l[0] = spikes.r[1] = std::numeric_limits<float>::max();
+        spikes.l[2] = spikes.r[2] = -std::numeric_limits<float>::max();
+        const Stereo out = render(e, spikes);
+        for (std::size_t i = 0; i < out.size(); ++i)
+            ASSERT_TRUE(std::isfinite(out.l[i]) && std::isfinite(out.r[i])) << rate << " at " << i;
     }
 }
 
