@@ -11,8 +11,15 @@ function(vastora_check_sdk_patches sdk_dir patch_dir)
         return()
     endif()
     if(NOT CMAKE_SCRIPT_MODE_FILE)
-        # An edited or new patch is checked again at the next build.
-        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patches})
+        # An edited or new patch is checked again at the next build, and so is a shared tree that
+        # setup patched anew: it keeps copies of what it applied in .vastora-patches (the folder
+        # itself changes when a copy comes or goes).
+        set(records "${sdk_dir}/.vastora-patches")
+        file(GLOB applied LIST_DIRECTORIES false "${records}/*.patch")
+        if(IS_DIRECTORY "${records}")
+            list(APPEND applied "${records}")
+        endif()
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patches} ${applied})
     endif()
     find_program(VASTORA_PATCH_PROGRAM patch HINTS "C:/Program Files/Git/usr/bin")
     if(NOT VASTORA_PATCH_PROGRAM)

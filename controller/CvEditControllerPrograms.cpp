@@ -2,6 +2,7 @@
 #include "controller/CvEditController.h"
 
 #include <cmath>
+#include <new>
 
 namespace corvella {
 
@@ -32,6 +33,29 @@ void CvEditController::setupFactoryPrograms()
     if (Parameter* programChange = list->getParameter())
         parameters.addParameter(programChange);
     hasProgramList = true;
+}
+
+tresult PLUGIN_API CvEditController::getProgramName(ProgramListID listId, int32 programIndex, String128 name)
+{
+    if (!name)
+        return kInvalidArgument;
+    return EditControllerEx1::getProgramName(listId, programIndex, name);
+}
+
+tresult PLUGIN_API CvEditController::getProgramInfo(ProgramListID listId, int32 programIndex, Vst::CString attributeId,
+                                                    String128 attributeValue)
+{
+    if (!attributeId || !attributeValue)
+        return kInvalidArgument;
+    // The SDK looks the ID up as a std::string, which a long ID has to allocate.
+    try
+    {
+        return EditControllerEx1::getProgramInfo(listId, programIndex, attributeId, attributeValue);
+    }
+    catch (const std::bad_alloc&)
+    {
+        return kOutOfMemory;
+    }
 }
 
 std::int32_t CvEditController::programForValue(double value)

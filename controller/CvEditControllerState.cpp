@@ -26,8 +26,8 @@ tresult PLUGIN_API CvEditController::getState(IBStream* stream)
 tresult PLUGIN_API CvEditController::setComponentState(IBStream* stream)
 {
     // The processor never knows the program: the index in its stream is always 0 and says
-    // nothing. Its values may come from anywhere, so no program is current afterwards, and
-    // choosing any program, the first included, applies it.
+    // nothing. Its values may come from anywhere, so a stream with an index leaves no program
+    // current, and choosing any program, the first included, applies it.
     return readState(stream, false);
 }
 
@@ -53,10 +53,9 @@ tresult CvEditController::readState(IBStream* stream, bool withProgram)
         });
     if (!read.complete)
         return kResultFalse; // the values set so far stay set
-    if (!withProgram)
-        setCurrentProgramFromState(-1);
-    else if (read.program)
-        setCurrentProgramFromState(*read.program);
+    // A stream without a program index (version 1) leaves the current program as it is.
+    if (read.program)
+        setCurrentProgramFromState(withProgram ? *read.program : -1);
     return kResultOk;
 }
 

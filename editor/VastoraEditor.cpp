@@ -107,9 +107,14 @@ void VastoraEditor::createContents(CViewContainer* frame)
     xMenu->setCurrent(xAxisParam, true);
     yMenu->setValue(static_cast<float>(yAxisParam));
     yMenu->setCurrent(yAxisParam, true);
+    // VSTGUI's reset gesture (Ctrl-click) sets any control to its default, the middle of its
+    // range unless told otherwise: that would put entry 1 on an axis and a half-ticked Lock.
+    xMenu->setDefaultValue(static_cast<float>(kStartXAxis));
+    yMenu->setDefaultValue(static_cast<float>(kStartYAxis));
 
     lockCheckBox = new CCheckBox(layoutToPixels(68, 308, 60, 10), this, kTagLock, "Lock", nullptr, 0);
     lockCheckBox->setValue(lockOutputLevels ? 1.0f : 0.0f);
+    lockCheckBox->setDefaultValue(0.0f);
     lockCheckBox->setFontColor(textColor());
     lockCheckBox->setFont(kNormalFontSmall);
     lockCheckBox->setTransparency(true);

@@ -13,6 +13,10 @@ constexpr std::int32_t kTagXAxis = 100;
 constexpr std::int32_t kTagYAxis = 101;
 constexpr std::int32_t kTagLock = 102;
 
+// The parameters a new editor puts on the pad's axes.
+constexpr std::int32_t kStartXAxis = 5; // MasterMix
+constexpr std::int32_t kStartYAxis = 3; // ReverbTime
+
 // The product's window: eight slider rows with value displays, the room-size and spread menus,
 // two output-level faders that "Lock" can link, and an XY pad whose axes the user assigns to any
 // of the first six parameters. Axis choices and Lock live in this object only.
@@ -36,8 +40,8 @@ private:
 
     VSTGUI::CCheckBox* lockCheckBox = nullptr; // owned by the frame; null while closed
     CvXYPad* xyPad = nullptr;                  // owned by the frame; null while closed
-    std::int32_t xAxisParam = 5;               // MasterMix
-    std::int32_t yAxisParam = 3;               // ReverbTime
+    std::int32_t xAxisParam = kStartXAxis;
+    std::int32_t yAxisParam = kStartYAxis;
     bool lockOutputLevels = true;
 };
 

@@ -35,52 +35,63 @@ void ReverbEngine::prepare(double rate, std::int32_t /*maxSamplesPerBlock*/)
     // renders silence instead of reading lines that were never sized.
     maxPos = 0;
 
-    preDelayL.allocate(static_cast<std::size_t>(wholeRate + 64));
-    preDelayR.allocate(static_cast<std::size_t>(wholeRate + 64));
+    early.allocate(static_cast<std::size_t>(wholeRate + 64));
+    std::size_t lateDelays[kLines];
     for (int i = 0; i < kLines; ++i)
     {
-        lateLines[i].allocate(truncToSize(kLateLengthsC[i] * ratio + ratio * 32.0 + 16.0));
+        lateDelays[i] = truncToSize(kLateLengthsC[i] * ratio + ratio * 32.0 + 16.0);
         lfoRate[i] = kLfoRates[i];
     }
+    late.allocate(lateDelays);
+    std::size_t delaysA[kStages], delaysB[kStages];
     for (int k = 0; k < kStages; ++k)
     {
-        diffuserA[k].allocate(truncToSize(kDiffuserLengths[k] * ratio + 8.0));
-        diffuserB[k].allocate(truncToSize((kDiffuserLengths[k] + kDiffuserOffsetsB[k]) * ratio + 8.0));
+        delaysA[k] = truncToSize(kDiffuserLengths[k] * ratio + 8.0);
+        delaysB[k] = truncToSize((kDiffuserLengths[k] + kDiffuserOffsetsB[k]) * ratio + 8.0);
     }
-    outAllpassL.allocate(truncToSize(kOutAllpassLengthL * ratio + 8.0));
-    outAllpassR.allocate(truncToSize(kOutAllpassLengthR * ratio + 8.0));
+    diffuserA.allocate(delaysA);
+    diffuserB.allocate(delaysB);
+    outputL.allocate(truncToSize(kOutAllpassLengthL * ratio + 8.0));
+    outputR.allocate(truncToSize(kOutAllpassLengthR * ratio + 8.0));
     maxPos = wholeRate + 64;
 
-    // The geometry depends on the rate: invalidate it so the next block recomputes it.
+    // The longest way a sample can take through the network before it reaches the output.
+    std::size_t longestLate = 0, chainA = 0, chainB = 0;
+    for (int i = 0; i < kLines; ++i)
+        longestLate = std::max(longestLate, late.size(i));
+    for (int k = 0; k < kStages; ++k)
+    {
+        chainA += diffuserA.size(k);
+        chainB += diffuserB.size(k);
+    }
+    idleAfterFrames = early.size() + std::max(chainA, chainB) + longestLate + std::max(outputL.size(), outputR.size());
+
+    // The geometry and the coefficients depend on the rate: invalidate them so the next block
+    // recomputes them.
     cachedSpread = -1;
     cachedRoom = -1.0;
+    curves = Curves{};
     reset();
+}
+
+void ReverbEngine::clearAudio()
+{
+    early.clear();
+    diffuserA.clear();
+    diffuserB.clear();
+    late.clear();
+    outputL.clear();
+    outputR.clear();
 }
 
 void ReverbEngine::reset()
 {
-    auto clear = [](DelayLine& line) { std::fill(line.buf.begin(), line.buf.end(), 0.0f); };
-    for (auto& line : lateLines)
-        clear(line);
-    for (int k = 0; k < kStages; ++k)
-    {
-        clear(diffuserA[k]);
-        clear(diffuserB[k]);
-    }
-    clear(preDelayL);
-    clear(preDelayR);
-    clear(outAllpassL);
-    clear(outAllpassR);
-
-    dampState.fill(0.0f);
-    lowState.fill(0.0f);
-    erLowpassL = erLowpassR = 0.0f;
-    dcYL = dcXL = dcYR = dcXR = 0.0f;
-
+    clearAudio();
     // Spread the LFO phases by the golden ratio so no two lines move together. They start
     // unreduced; the sample loop brings each below one cycle within nine frames.
-    for (int i = 0; i < kLines; ++i)
-        lfoPhase[i] = (i + 1) * kGoldenPhase;
+    late.resetPhases();
+    quietFrames = 0;
+    idle = false;
 }
 
 void ReverbEngine::setParameter(std::uint32_t paramId, double plainValue)

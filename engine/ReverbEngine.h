@@ -1,10 +1,14 @@
 #pragma once
 
 #include "CvDspEngine.h"
-#include "DelayLine.h"
+#include "DiffuserChain.h"
+#include "EarlyReflections.h"
+#include "LateNetwork.h"
+#include "OutputStage.h"
 #include "ReverbParams.h"
 
 #include <array>
+#include <limits>
 #include <cstdint>
 
 namespace corvella::vastora {
@@ -52,17 +56,29 @@ private:
         double outAllpassDelayR;
         double preDelaySamples;
         double depthMax;
-        double lfoStep[kLines]; // lfoRate / sampleRate, cycles per sample
         float erCoef;
         float lowCoef;
         float earlyWeight;
         float lateWeight;
     };
 
+    // The block values as the stages take them.
+    struct StagePlan
+    {
+        FixedDelay preDelay;
+        FixedDelay diffuserA[kStages], diffuserB[kStages];
+        float gainA[kStages], gainB[kStages];
+        FixedDelay outAllpassL, outAllpassR;
+        LateNetwork::Block late;
+        std::size_t chunk; // frames the stages can take at once
+    };
+
     bool isPrepared() const { return maxPos > 0; }
     BlockValues updateBlock();
-    void renderFrames(const BlockValues& bv, const float* inL, const float* inR, float* outL,
-                      float* outR, std::int32_t numSamples);
+    void planStages(const BlockValues& bv);
+    void renderFrames(const BlockValues& bv, const float* inL, const float* inR, float* outL, float* outR,
+                      std::int32_t numSamples);
+    void clearAudio();
 
     double sampleRate = kDefaultSampleRate;
     float smoothDiffusion = 1.0f;
@@ -76,24 +92,45 @@ private:
     double cachedRoom = -1.0;
     std::int32_t cachedSpread = -1;
     ReverbParams params;
-    DelayLine preDelayL, preDelayR;
-    std::array<DelayLine, kStages> diffuserA;
-    std::array<DelayLine, kStages> diffuserB;
-    std::array<DelayLine, kLines> lateLines;
-    std::array<float, kLines> dampState{};
-    std::array<float, kLines> lowState{};
     std::array<float, kLines> feedbackGain{};
     std::array<float, kLines> dampCoef{};
     std::array<double, kLines> lateLength{};
-    std::array<double, kLines> lfoPhase{};
     std::array<double, kLines> lfoRate{};
     std::array<double, kLines> tapPosA{};
     std::array<double, kLines> tapPosB{};
     std::array<float, kLines> tapGain{};
-    float erLowpassL = 0.0f, erLowpassR = 0.0f;
-    DelayLine outAllpassL, outAllpassR;
-    float dcYL = 0.0f, dcXL = 0.0f, dcYR = 0.0f, dcXR = 0.0f;
     std::int32_t maxPos = 0; // (int)sampleRate + 64 once prepared; 0 means not prepared
+
+    // Results of the block's exponentials and powers, with the inputs they were taken for; NaN
+    // keys (after prepare) and a new geometry force them to be taken again.
+    struct Curves
+    {
+        static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+        double reverbTime = kNone; // feedbackGain holds the gains for this time
+        double erCutoff = kNone;
+        float erCoef = 0.0f, lowCoef = 0.0f;
+        double dampCutoff = kNone;
+        double dampingTarget = 0.0;
+        float lineDampTarget[kLines] = {};
+        double levelL = kNone, levelR = kNone;
+        double gainL = 1.0, gainR = 1.0;
+    };
+    Curves curves;
+
+    // The signal path, stage by stage.
+    EarlyReflections early;
+    DiffuserChain diffuserA, diffuserB;
+    LateNetwork late;
+    OutputStage outputL, outputR;
+    StagePlan plan{};
+
+    // Once the input has been exactly silent and the output below kQuietLevel for longer than
+    // the longest path through the network, the state is cleared and the network skipped until
+    // input returns.
+    static constexpr float kQuietLevel = 1e-6f; // -120 dBFS
+    std::size_t quietFrames = 0;
+    std::size_t idleAfterFrames = 0;
+    bool idle = false;
 
     // Tests and benchmarks look at the internal state through this.
     friend struct ReverbEngineProbe;

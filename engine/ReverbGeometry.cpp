@@ -1,5 +1,6 @@
 #include "ReverbEngine.h"
 
+#include "CvMath.h"
 #include "ReverbGeometry.h"
 #include "ReverbTables.h"
 
@@ -30,7 +31,7 @@ float decayGain(double lateLength, double reverbTime, double sampleRate)
 {
     // Gain per pass for a 60 dB decay in the reverb time; times below 50 ms count as 50 ms.
     const double t = reverbTime >= 0.05 ? reverbTime : 0.05;
-    return static_cast<float>(std::min(std::pow(10.0, (lateLength * -3.0) / (t * sampleRate)), 0.9995));
+    return static_cast<float>(std::min(cvmath::pow(10.0, (lateLength * -3.0) / (t * sampleRate)), 0.9995));
 }
 
 void ReverbEngine::updateRoom()
@@ -72,7 +73,7 @@ void ReverbEngine::updateRoom()
     double sum = 0.0;
     for (int j = 0; j < kTapCount; ++j)
     {
-        w[j] = std::exp(-j / 5.5);
+        w[j] = cvmath::exp(-j / 5.5);
         if (j == 0)
             w[j] *= 0.7;
         sum += w[j];
@@ -81,8 +82,11 @@ void ReverbEngine::updateRoom()
     for (int j = 0; j < kTapCount; ++j)
         tapGain[j] = static_cast<float>(w[j] * norm);
 
+    early.setTaps(tapPosA.data(), tapPosB.data(), tapGain.data());
+
     cachedSpread = spread;
     cachedRoom = static_cast<double>(room);
+    curves.reverbTime = params.reverbTime; // the gains above are this time's
 }
 
 } // namespace corvella::vastora

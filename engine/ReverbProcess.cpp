@@ -1,5 +1,6 @@
 #include "ReverbEngine.h"
 
+#include "CvMath.h"
 #include "ReverbGeometry.h"
 #include "ReverbTables.h"
 #include "ScopedFlushDenormals.h"
@@ -21,34 +22,6 @@ float smoothToward(float state, double target)
     return (static_cast<float>(target) - state) * kSmoothingStep + state;
 }
 
-// Six allpass stages in series; each stage's gain scales with the diffusion amount.
-template <typename Lines>
-float diffuse(Lines& stages, const double* delays, float diffusion, float x)
-{
-    for (int k = 0; k < kDiffuserStages; ++k)
-    {
-        const float g = diffusion * kDiffuserGains[k];
-        const float v = stages[k].read(delays[k]) - g * x;
-        stages[k].write(g * v + x);
-        x = v;
-    }
-    return x;
-}
-
-// Unnormalised in-place Walsh-Hadamard transform of 16 values.
-void hadamard16(float* v)
-{
-    for (int h = 1; h < 16; h <<= 1)
-        for (int s = 0; s < 16; s += 2 * h)
-            for (int j = s; j < s + h; ++j)
-            {
-                const float x = v[j];
-                const float y = v[j + h];
-                v[j] = x + y;
-                v[j + h] = x - y;
-            }
-}
-
 // A bad sample from the host must not circulate in the network until the next reset. A finite
 // one near the float limit is as bad: at very low rates the taps and lines coincide and their sums
 // overflow. +300 dBFS leaves any real signal untouched and the sums far from the limit.
@@ -67,9 +40,14 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     if (cachedRoom != static_cast<double>(room) || cachedSpread != spread)
         updateRoom();
 
-    // Decay gains follow the reverb time at every block, without smoothing.
-    for (int i = 0; i < kLines; ++i)
-        feedbackGain[i] = decayGain(lateLength[i], params.reverbTime, sampleRate);
+    // Decay gains follow the reverb time at every block, without smoothing. The exponentials
+    // and powers below are taken again only when their inputs change.
+    if (curves.reverbTime != params.reverbTime)
+    {
+        for (int i = 0; i < kLines; ++i)
+            feedbackGain[i] = decayGain(lateLength[i], params.reverbTime, sampleRate);
+        curves.reverbTime = params.reverbTime;
+    }
 
     BlockValues bv;
     const double ratio = sampleRate / kReferenceRate;
@@ -84,8 +62,37 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     const double nyquistGuard = 0.45 * sampleRate;
     const double dampCutoff = clampHiFirst(params.brightness, 20.0, nyquistGuard);
     const double erCutoff = clampHiFirst(params.brightness * 1.5 + 1000.0, 3000.0, nyquistGuard);
-    bv.erCoef = static_cast<float>(1.0 - std::exp((erCutoff * -kTwoPi) / sampleRate));
-    bv.lowCoef = static_cast<float>(1.0 - std::exp(kLowBandCutoffTerm / sampleRate));
+    if (curves.erCutoff != erCutoff)
+    {
+        curves.erCoef = static_cast<float>(1.0 - cvmath::exp((erCutoff * -kTwoPi) / sampleRate));
+        curves.lowCoef = static_cast<float>(1.0 - cvmath::exp(kLowBandCutoffTerm / sampleRate));
+        curves.erCutoff = erCutoff;
+    }
+    bv.erCoef = curves.erCoef;
+    bv.lowCoef = curves.lowCoef;
+    if (curves.dampCutoff != dampCutoff)
+    {
+        curves.dampingTarget = cvmath::exp((dampCutoff * -kTwoPi) / sampleRate);
+        // Lines i mod 4 = 0..3 are damped at 0.85, 0.95, 1.05 and 1.15 times the cutoff, so the
+        // high end decays unevenly across the network instead of in lockstep.
+        for (int i = 0; i < kLines; ++i)
+        {
+            const float k = static_cast<float>(i % 4) * 0.3f / 3.0f + 0.85f;
+            curves.lineDampTarget[i] =
+                static_cast<float>(cvmath::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
+        }
+        curves.dampCutoff = dampCutoff;
+    }
+    if (curves.levelL != params.outputLevelL)
+    {
+        curves.gainL = cvmath::pow(10.0, params.outputLevelL / 20.0);
+        curves.levelL = params.outputLevelL;
+    }
+    if (curves.levelR != params.outputLevelR)
+    {
+        curves.gainR = cvmath::pow(10.0, params.outputLevelR / 20.0);
+        curves.levelR = params.outputLevelR;
+    }
 
     const double diffusionTarget = clampHiFirst(params.diffusion / 100.0, 0.0, 1.0);
     const double earlyLateTarget = clampHiFirst(params.earlyLate / 100.0, 0.0, 1.0);
@@ -95,20 +102,17 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     bv.preDelaySamples = clampHiFirst(params.preDelay * 0.001 * sampleRate, 1.0, maxPos - 1);
 
     smoothDiffusion = smoothToward(smoothDiffusion, diffusionTarget);
-    smoothDamping = smoothToward(smoothDamping, std::exp((dampCutoff * -kTwoPi) / sampleRate));
+    smoothDamping = smoothToward(smoothDamping, curves.dampingTarget);
     smoothEarlyLate = smoothToward(smoothEarlyLate, earlyLateTarget);
     smoothWarmth = smoothToward(smoothWarmth, warmthTarget);
     smoothMix = smoothToward(smoothMix, mixTarget);
     smoothModulation = smoothToward(smoothModulation, modulationTarget);
-    smoothGainL = smoothToward(smoothGainL, std::pow(10.0, params.outputLevelL / 20.0));
-    smoothGainR = smoothToward(smoothGainR, std::pow(10.0, params.outputLevelR / 20.0));
+    smoothGainL = smoothToward(smoothGainL, curves.gainL);
+    smoothGainR = smoothToward(smoothGainR, curves.gainR);
 
-    // Lines i mod 4 = 0..3 are damped at 0.85, 0.95, 1.05 and 1.15 times the cutoff, so the
-    // high end decays unevenly across the network instead of in lockstep.
     for (int i = 0; i < kLines; ++i)
     {
-        const float k = static_cast<float>(i % 4) * 0.3f / 3.0f + 0.85f;
-        const auto target = static_cast<float>(std::exp((static_cast<double>(k) * (dampCutoff * -kTwoPi)) / sampleRate));
+        const float target = curves.lineDampTarget[i];
         dampCoef[i] = (target - dampCoef[i]) * kSmoothingStep + dampCoef[i];
         if (!(dampCoef[i] > 0.0f && dampCoef[i] < 1.0f))
             dampCoef[i] = smoothDamping;
@@ -117,9 +121,46 @@ ReverbEngine::BlockValues ReverbEngine::updateBlock()
     bv.earlyWeight = smoothEarlyLate;
     bv.lateWeight = 1.0f - bv.earlyWeight;
     bv.depthMax = ratio * kMaxModulationDepth;
-    for (int i = 0; i < kLines; ++i)
-        bv.lfoStep[i] = lfoRate[i] / sampleRate;
     return bv;
+}
+
+void ReverbEngine::planStages(const BlockValues& bv)
+{
+    plan.preDelay = FixedDelay::of(bv.preDelaySamples);
+    std::size_t chunk = std::min(RingBuffer::kGuard, early.maxChunk(plan.preDelay));
+    for (int k = 0; k < kStages; ++k)
+    {
+        plan.diffuserA[k] = FixedDelay::of(bv.diffuserDelayA[k]);
+        plan.diffuserB[k] = FixedDelay::of(bv.diffuserDelayB[k]);
+        plan.gainA[k] = plan.gainB[k] = smoothDiffusion * kDiffuserGains[k];
+        chunk = std::min({chunk, plan.diffuserA[k].whole, plan.diffuserB[k].whole});
+    }
+    plan.outAllpassL = FixedDelay::of(bv.outAllpassDelayL);
+    plan.outAllpassR = FixedDelay::of(bv.outAllpassDelayR);
+    plan.chunk = std::min({chunk, plan.outAllpassL.whole, plan.outAllpassR.whole});
+
+    LateNetwork::Block& lb = plan.late;
+    const float warmth = smoothWarmth * kWarmthScale + kWarmthOffset;
+    for (int i = 0; i < kLines; ++i)
+    {
+        const double length = lateLength[i];
+        lb.lengthWhole[i] = static_cast<std::int32_t>(length);
+        lb.lengthFrac[i] = static_cast<float>(length - static_cast<double>(lb.lengthWhole[i]));
+        lb.depth[i] = static_cast<float>(std::min(length * kModulationDepthRatio, bv.depthMax) *
+                                         static_cast<double>(smoothModulation));
+        lb.feedbackGain[i] = feedbackGain[i];
+        lb.lowGain[i] = std::min(feedbackGain[i] * warmth, kLoopGainCap);
+        lb.dampCoef[i] = dampCoef[i];
+        lb.phaseStep[i] = lfoRate[i] / sampleRate;
+    }
+    lb.lowCoef = bv.lowCoef;
+    // Every 64 frames while the angles move less than 0.04 radians in that time (at any rate
+    // above 7 kHz), otherwise at every frame.
+    double fastestStep = 0.0;
+    for (double step : lb.phaseStep)
+        fastestStep = std::max(fastestStep, step);
+    lb.anchorMask = fastestStep * 64.0 * kTwoPi < 0.04 ? 63u : 0u;
+    plan.chunk = std::min(plan.chunk, LateNetwork::maxChunk(lb));
 }
 
 void ReverbEngine::process(const float* inL, const float* inR, float* outL, float* outR,
@@ -138,93 +179,72 @@ void ReverbEngine::process(const float* inL, const float* inR, float* outL, floa
         return;
 
     ScopedFlushDenormals flushDenormals;
+    planStages(bv);
     renderFrames(bv, inL, inR, outL, outR, numSamples);
 }
 
 void ReverbEngine::renderFrames(const BlockValues& bv, const float* inL, const float* inR, float* outL,
                                 float* outR, std::int32_t numSamples)
 {
-    float lineOut[kLines];
-    float feedback[kLines];
+    constexpr std::size_t kMaxChunk = RingBuffer::kGuard;
+    alignas(16) float xL[kMaxChunk], xR[kMaxChunk], preL[kMaxChunk], preR[kMaxChunk];
+    alignas(16) float earlyL[kMaxChunk], earlyR[kMaxChunk], lateL[kMaxChunk], lateR[kMaxChunk];
+    alignas(16) float wetL[kMaxChunk], wetR[kMaxChunk];
+    const auto total = static_cast<std::size_t>(numSamples);
+    const float mix = smoothMix, dry = 1.0f - smoothMix;
 
-    for (std::int32_t n = 0; n < numSamples; ++n)
+    for (std::size_t done = 0; done < total;)
     {
-        const float xL = finiteOrSilence(inL[n]);
-        const float xR = finiteOrSilence(inR[n]);
-
-        // Pre-delay: read before write, so the delay is exactly preDelaySamples.
-        const float pL = preDelayL.read(bv.preDelaySamples);
-        const float pR = preDelayR.read(bv.preDelaySamples);
-        preDelayL.write(xL);
-        preDelayR.write(xR);
-
-        // Early reflections are tapped after the write, independent of the pre-delay setting.
-        float erL = 0.0f;
-        float erR = 0.0f;
-        for (int j = 0; j < kTapCount; ++j)
-            erL += tapGain[j] * preDelayL.read(tapPosA[j]);
-        for (int j = 0; j < kTapCount; ++j)
-            erR += tapGain[j] * preDelayR.read(tapPosB[j]);
-        erLowpassL = (erL - erLowpassL) * bv.erCoef + erLowpassL;
-        erLowpassR = (erR - erLowpassR) * bv.erCoef + erLowpassR;
-
-        const float a = diffuse(diffuserA, bv.diffuserDelayA, smoothDiffusion, pL);
-        const float b = diffuse(diffuserB, bv.diffuserDelayB, smoothDiffusion, pR);
-
-        // Late field: every line is read (modulated, damped, band-split) before any is written.
-        for (int i = 0; i < kLines; ++i)
+        if (idle)
         {
-            double phase = bv.lfoStep[i] + lfoPhase[i];
-            if (phase >= 1.0)
-                phase -= 1.0;
-            lfoPhase[i] = phase;
-            const auto p = static_cast<float>(phase);
-            const float lfo = std::sin((p * kLfoRatio + kLfoOffset) * kTwoPiF) * kLfoAmplitudeA +
-                              std::sin(p * kTwoPiF) * kLfoAmplitudeB;
-            const double depth = std::min(lateLength[i] * kModulationDepthRatio, bv.depthMax) *
-                                 static_cast<double>(smoothModulation);
-            const float y = lateLines[i].read(static_cast<double>(lfo) * depth + lateLength[i]);
-            dampState[i] = (dampState[i] - y) * dampCoef[i] + y;
-            lineOut[i] = dampState[i];
-            lowState[i] = (dampState[i] - lowState[i]) * bv.lowCoef + lowState[i];
+            // Skip the network while the input stays silent; the LFOs keep their pace.
+            std::size_t end = done;
+            while (end < total && finiteOrSilence(inL[end]) == 0.0f && finiteOrSilence(inR[end]) == 0.0f)
+                ++end;
+            late.advancePhases(end - done, plan.late);
+            for (std::size_t m = done; m < end; ++m)
+                outL[m] = outR[m] = 0.0f;
+            done = end;
+            if (done == total)
+                return;
+            idle = false;
+            quietFrames = 0;
         }
 
-        // The band above 250 Hz decays with the line's gain, the low band with the gain scaled by
-        // warmth (capped below unity); the diffused inputs are injected into every line.
-        const float warmth = smoothWarmth * kWarmthScale + kWarmthOffset;
-        for (int i = 0; i < kLines; ++i)
+        const std::size_t n = std::min(plan.chunk, total - done);
+        bool sound = false;
+        for (std::size_t m = 0; m < n; ++m)
         {
-            const float sign = i < 8 ? kInjectionWeight : -kInjectionWeight;
-            const float lowGain = std::min(feedbackGain[i] * warmth, kLoopGainCap);
-            feedback[i] = (sign * b + kInjectionWeight * a) +
-                          ((lineOut[i] - lowState[i]) * feedbackGain[i] + lowGain * lowState[i]);
+            xL[m] = finiteOrSilence(inL[done + m]);
+            xR[m] = finiteOrSilence(inR[done + m]);
+            sound |= (xL[m] != 0.0f) | (xR[m] != 0.0f);
         }
-        hadamard16(feedback);
-        for (int i = 0; i < kLines; ++i)
-            lateLines[i].write(kWriteBackScale * feedback[i]);
 
-        float sumL = 0.0f;
-        float sumR = 0.0f;
-        for (int i = 0; i < kLines; ++i)
-            sumL += lineOut[i];
-        for (int i = 0; i < kLines; ++i)
-            sumR += (i % 2 == 0) ? lineOut[i] : -lineOut[i];
-        const float lateL = sumL * kLateOutputScale;
-        const float lateR = sumR * kLateOutputScale;
+        early.process(xL, xR, n, plan.preDelay, bv.erCoef, preL, preR, earlyL, earlyR);
+        diffuserA.process(preL, n, plan.diffuserA, plan.gainA);
+        diffuserB.process(preR, n, plan.diffuserB, plan.gainB);
+        late.process(preL, preR, lateL, lateR, n, plan.late);
+        outputL.process(lateL, n, plan.outAllpassL);
+        outputR.process(lateR, n, plan.outAllpassR);
 
-        const float vL = outAllpassL.read(bv.outAllpassDelayL) - kOutAllpassGain * lateL;
-        outAllpassL.write(vL * kOutAllpassGain + lateL);
-        const float vR = outAllpassR.read(bv.outAllpassDelayR) - kOutAllpassGain * lateR;
-        outAllpassR.write(vR * kOutAllpassGain + lateR);
+        for (std::size_t m = 0; m < n; ++m)
+            wetL[m] = ((earlyL[m] * bv.earlyWeight + bv.lateWeight * lateL[m]) * mix + dry * xL[m]) * smoothGainL;
+        for (std::size_t m = 0; m < n; ++m)
+            wetR[m] = ((earlyR[m] * bv.earlyWeight + bv.lateWeight * lateR[m]) * mix + dry * xR[m]) * smoothGainR;
+        bool loud = false;
+        for (std::size_t m = 0; m < n; ++m)
+            loud |= (std::fabs(wetL[m]) >= kQuietLevel) | (std::fabs(wetR[m]) >= kQuietLevel);
+        // Left first: with one buffer for both outputs, the right channel remains.
+        std::copy(wetL, wetL + n, outL + done);
+        std::copy(wetR, wetR + n, outR + done);
+        done += n;
 
-        dcYL = (vL - dcXL) + dcYL * kDcBlockerPole;
-        dcXL = vL;
-        dcYR = (vR - dcXR) + dcYR * kDcBlockerPole;
-        dcXR = vR;
-
-        const float dry = 1.0f - smoothMix;
-        outL[n] = ((erLowpassL * bv.earlyWeight + bv.lateWeight * dcYL) * smoothMix + dry * xL) * smoothGainL;
-        outR[n] = ((erLowpassR * bv.earlyWeight + bv.lateWeight * dcYR) * smoothMix + dry * xR) * smoothGainR;
+        quietFrames = (sound || loud) ? 0 : quietFrames + n;
+        if (quietFrames > idleAfterFrames)
+        {
+            clearAudio();
+            idle = true;
+        }
     }
 }
 

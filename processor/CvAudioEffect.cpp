@@ -2,6 +2,7 @@
 
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvella {
@@ -22,7 +23,11 @@ std::vector<double> defaultsOf(const CvParamSpec* table, std::int32_t count)
 } // namespace
 
 CvAudioEffect::CvAudioEffect(const CvParamSpec* table, std::int32_t count, const FUID& controllerClassId)
-    : parameterSet(table, count), plainValues(defaultsOf(table, count)), exchange(plainValues)
+    : parameterSet(table, count),
+      plainValues(defaultsOf(table, count)),
+      exchange(plainValues),
+      mainValues(plainValues.size()),
+      mainPresent(plainValues.size())
 {
     setControllerClass(controllerClassId);
 }
@@ -104,6 +109,12 @@ double CvAudioEffect::getPlainValue(ParamID id) const
     return index < 0 ? 0.0 : plainValues[std::size_t(index)];
 }
 
+const std::vector<double>& CvAudioEffect::getLatestPlainValues()
+{
+    exchange.latest(mainValues.data());
+    return mainValues;
+}
+
 double CvAudioEffect::getLatestPlainValue(ParamID id) const
 {
     const std::int32_t index = parameterSet.indexOf(id);
@@ -123,11 +134,10 @@ void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
     const std::int32_t index = parameterSet.indexOf(id);
     if (index < 0 || !std::isfinite(normalized))
         return;
-    std::vector<double> values(plainValues.size());
-    std::vector<bool> present(plainValues.size());
-    values[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized);
-    present[std::size_t(index)] = true;
-    exchange.load(values, present);
+    std::fill(mainPresent.begin(), mainPresent.end(), false);
+    mainValues[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized);
+    mainPresent[std::size_t(index)] = true;
+    exchange.load(mainValues, mainPresent);
 }
 
 } // namespace corvella

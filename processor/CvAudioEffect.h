@@ -49,8 +49,10 @@ protected:
     // Audio thread: the block's value.
     double getPlainValue(Steinberg::Vst::ParamID id) const;
 
-    // Any other thread: the values as the host last set them, by automation or a state load.
-    std::vector<double> getLatestPlainValues() const { return exchange.latest(); }
+    // Main thread: the values as the host last set them, by automation or a state load. They
+    // stay in the returned buffer until the main thread's next call here.
+    const std::vector<double>& getLatestPlainValues();
+    // Any thread, wait-free: one value as the host last set it.
     double getLatestPlainValue(Steinberg::Vst::ParamID id) const;
     double getNormalizedValue(Steinberg::Vst::ParamID id) const;
     // Main thread: sets one value as a state load of that value alone would.
@@ -64,6 +66,10 @@ protected:
 
 private:
     CvValueExchange exchange;
+    // The main thread's working space for loading and saving, sized once: a state call must not
+    // fail (or throw) for want of memory.
+    std::vector<double> mainValues;
+    std::vector<bool> mainPresent;
 };
 
 } // namespace corvella

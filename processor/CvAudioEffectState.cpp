@@ -2,6 +2,8 @@
 #include "processor/CvAudioEffect.h"
 #include "processor/CvStateFormat.h"
 
+#include <algorithm>
+
 namespace corvella {
 
 using namespace Steinberg;
@@ -12,7 +14,7 @@ tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
         return kInvalidArgument;
     const auto count = static_cast<std::int32_t>(parameterSet.getRecords().size());
     // The processor knows no programs; the controller keeps the current one in its own state.
-    const std::vector<double> values = getLatestPlainValues();
+    const std::vector<double>& values = getLatestPlainValues();
     const bool ok = state::write(stream, count, [&values](std::int32_t i) { return values[std::size_t(i)]; }, 0);
     // A stream that refused bytes holds no usable state: the host must not store it as if it did.
     return ok ? kResultOk : kResultFalse;
@@ -23,8 +25,9 @@ tresult PLUGIN_API CvAudioEffect::setState(IBStream* stream)
     if (!stream)
         return kInvalidArgument;
     const auto& records = parameterSet.getRecords();
-    std::vector<double> values(records.size());
-    std::vector<bool> present(records.size());
+    std::vector<double>& values = mainValues;
+    std::vector<bool>& present = mainPresent;
+    std::fill(present.begin(), present.end(), false);
     bool any = false;
     const state::ReadResult read = state::read(stream, static_cast<std::int32_t>(records.size()),
                                                [&](std::int32_t i, double v) {

@@ -44,7 +44,7 @@ public:
         // at its next block anyway.
         if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))
         {
-            const std::vector<double> values = getLatestPlainValues();
+            const std::vector<double>& values = getLatestPlainValues();
             pushToEngine([&values](std::size_t i) { return values[i]; });
         }
         return result;
@@ -64,7 +64,9 @@ public:
         {
             allocated = false;
         }
-        allocateWorkBuffers();
+        // 64-bit blocks cannot be rendered without working memory; 32-bit ones need none.
+        if (!allocateWorkBuffers() && setup.symbolicSampleSize == Steinberg::Vst::kSample64)
+            allocated = false;
         prepared = true;
         return allocated ? result : Steinberg::kOutOfMemory;
     }
@@ -188,14 +190,21 @@ private:
         }
     }
 
-    void allocateWorkBuffers()
+    // False when no working memory is at hand. Memory that cannot be had for a larger block size
+    // leaves the buffers there are: process64 renders larger blocks in chunks.
+    bool allocateWorkBuffers()
     {
         Steinberg::int32 frames = maxSamplesPerBlock > 0 ? maxSamplesPerBlock : kFallbackWorkFrames;
         frames = std::min(frames, kMaxWorkFrames);
         if (frames == workFrames && work)
-            return;
-        work.reset(new (std::nothrow) float[std::size_t(frames) * 4]());
-        workFrames = work ? frames : 0;
+            return true;
+        std::unique_ptr<float[]> fresh(new (std::nothrow) float[std::size_t(frames) * 4]());
+        if (fresh)
+        {
+            work = std::move(fresh);
+            workFrames = frames;
+        }
+        return workFrames > 0;
     }
 
     std::unique_ptr<float[]> work; // left in, right in, left out, right out

@@ -15,6 +15,10 @@ namespace corvella {
 // merely stale, never undefined behaviour.
 class CvSeqlock
 {
+    // A word or sequence behind a lock inside the atomic would make the audio thread wait.
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free, "64-bit atomics must be lock-free");
+    static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "32-bit atomics must be lock-free");
+
 public:
     explicit CvSeqlock(std::size_t words) : data(new std::atomic<std::uint64_t>[words])
     {
@@ -58,6 +62,19 @@ public:
     {
         while (!tryRead(take))
             std::this_thread::yield();
+    }
+
+    // Wait-free: as read(), but once `attempts` copies overlapped a write, the last copy is taken
+    // as it is. Each of its words then holds a value written whole, though not all of them need
+    // come from the same write. True when the copy is whole.
+    template <typename Take>
+    bool readWaitFree(Take take, int attempts) const
+    {
+        for (int i = 0; i < attempts; ++i)
+            if (tryRead(take))
+                return true;
+        take([this](std::size_t i) { return data[i].load(std::memory_order_acquire); });
+        return false;
     }
 
     // Changes with every write, so a reader can tell cheaply that nothing was written since.

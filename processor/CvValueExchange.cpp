@@ -3,7 +3,12 @@
 namespace corvella {
 
 CvValueExchange::CvValueExchange(const std::vector<double>& initial)
-    : count(initial.size()), log(1 + 2 * initial.size()), block(1 + initial.size()), logCopy(1 + 2 * initial.size())
+    : count(initial.size()),
+      log(1 + 2 * initial.size()),
+      block(1 + initial.size()),
+      publishedCopy(1 + initial.size()),
+      loggedCopy(1 + 2 * initial.size()),
+      logCopy(1 + 2 * initial.size())
 {
     block.write([&](auto put) {
         for (std::size_t i = 0; i < count; ++i)
@@ -25,9 +30,10 @@ void CvValueExchange::load(const std::vector<double>& values, const std::vector<
     });
 }
 
-std::vector<double> CvValueExchange::latest() const
+void CvValueExchange::latest(double* values) const
 {
-    std::vector<std::uint64_t> published(1 + count), logged(1 + 2 * count);
+    std::vector<std::uint64_t>& published = publishedCopy;
+    std::vector<std::uint64_t>& logged = loggedCopy;
     auto copyInto = [](std::vector<std::uint64_t>& target) {
         return [&target](auto get) {
             for (std::size_t i = 0; i < target.size(); ++i)
@@ -38,24 +44,30 @@ std::vector<double> CvValueExchange::latest() const
     // in the block it published, with the same values.
     block.read(copyInto(published));
     log.read(copyInto(logged));
-    std::vector<double> values(count);
     for (std::size_t i = 0; i < count; ++i)
         values[i] = CvSeqlock::toDouble(logged[logLoad(i)] > published[0] ? logged[logValue(i)]
                                                                           : published[blockValue(i)]);
-    return values;
 }
 
 double CvValueExchange::latest(std::size_t index) const
 {
+    // Hosts may ask for this on the audio thread, which must not wait for a load to be written.
+    // An overlapped copy still yields a value the parameter had: either the one the load brings
+    // or the one before it.
+    constexpr int kAttempts = 4;
     std::uint64_t taken = 0, published = 0, loaded = 0, loadedBy = 0;
-    block.read([&](auto get) {
-        taken = get(0);
-        published = get(blockValue(index));
-    });
-    log.read([&](auto get) {
-        loaded = get(logValue(index));
-        loadedBy = get(logLoad(index));
-    });
+    block.readWaitFree(
+        [&](auto get) {
+            taken = get(0);
+            published = get(blockValue(index));
+        },
+        kAttempts);
+    log.readWaitFree(
+        [&](auto get) {
+            loaded = get(logValue(index));
+            loadedBy = get(logLoad(index));
+        },
+        kAttempts);
     return CvSeqlock::toDouble(loadedBy > taken ? loaded : published);
 }
 

@@ -27,9 +27,12 @@ public:
     // present[i] is set; the others keep whatever they have when the audio thread takes it.
     void load(const std::vector<double>& values, const std::vector<bool>& present);
 
-    // Any thread but the audio thread: the values as the host last set them.
-    std::vector<double> latest() const;
-    double latest(std::size_t index) const; // allocates nothing
+    // Main thread, one caller at a time: the values as the host last set them, into values
+    // (one per value). Allocates nothing.
+    void latest(double* values) const;
+    // Any thread, wait-free and without allocating: value index as the host last set it. While a
+    // load is being written it may still give the value the load replaces.
+    double latest(std::size_t index) const;
 
     // Audio thread: takes the newest load into values (as a whole; one that is being written
     // just now is taken at a later block). True when a load was taken.
@@ -48,6 +51,9 @@ private:
     CvSeqlock log;
     CvSeqlock block;
     std::uint64_t loads = 0; // loads published; the main thread's
+    // The main thread's copies for latest(), sized once so that saving needs no memory.
+    mutable std::vector<std::uint64_t> publishedCopy;
+    mutable std::vector<std::uint64_t> loggedCopy;
 
     // The audio thread's.
     std::uint64_t takenLoad = 0;

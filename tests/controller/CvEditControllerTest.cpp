@@ -155,6 +155,7 @@ TEST(CvEditController, StateStreamsOfEveryShape)
         {"short values", StateBytes().i32(2).i32(12).f64(100).f64(50).get(), kResultFalse, 2, 1},
         {"short header", StateBytes().i32(2).get(), kResultFalse, 0, 1},
         {"processor's program 2", StateBytes::make(2, kValues, true, 2), kResultOk, 12, -1, true},
+        {"processor's version 1", StateBytes::make(1, kValues, false), kResultOk, 12, 1, true},
         {"processor's short values", StateBytes().i32(2).i32(12).f64(100).get(), kResultFalse, 1, 1, true},
     };
     for (const Case& c : cases)

@@ -249,6 +249,27 @@ TEST(EditorWindow, ControlClickResetsEveryControlToItsParametersDefault)
         ASSERT_NE(lastPerform, edits.rend());
         EXPECT_NEAR(lastPerform->value, info.defaultNormalizedValue, 1e-6);
     }
+
+    // The editor's own controls: both axis menus (over (95|220, 182, 96, 15)) go back to the axes
+    // a new editor starts with, and Lock goes off. None of it reaches the host.
+    host.handler().edits.clear();
+    for (const auto& [x, y] : {std::pair{143.0, 188.0}, std::pair{268.0, 188.0}, std::pair{71.0, 313.0}})
+    {
+        editor.window().pressControl();
+        editor.window().click(E::px(x), E::py(y));
+        editor.window().releaseControl();
+        editor.pump(60ms);
+    }
+    EXPECT_TRUE(host.handler().edits.empty());
+    editor.drag(E::px(kPadX + kPadW * 0.25), E::py(kPadY + kPadH * 0.5), E::px(kPadX + kPadW * 0.75),
+                E::py(kPadY + kPadH * 0.25));
+    ASSERT_GE(host.handler().edits.size(), 2u);
+    EXPECT_EQ(host.handler().edits[0], (Edit{Edit::Begin, 5, 0.0}));
+    EXPECT_EQ(host.handler().edits[1], (Edit{Edit::Begin, 3, 0.0}));
+    host.handler().edits.clear();
+    const int x = E::px(kFaderRX + kFaderW / 2);
+    editor.drag(x, E::py(kFaderY + kFaderH * 0.5), x, E::py(kFaderY + kFaderH * 0.9));
+    expectOneGesture(host.handler().edits, 9);
 }
 
 TEST(EditorWindow, HostChangesShowWithinTheSyncPeriod)

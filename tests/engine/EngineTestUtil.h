@@ -15,14 +15,16 @@ using PlainValues = std::array<double, 12>;
 // The plug-in's default parameter values.
 constexpr PlainValues kDefaults = {25, 75, 10000, 9.7, 40, 60, 9, 1, 0, 0, 25, 1.0};
 
-inline void setAll(ReverbEngine& e, const PlainValues& v)
+template <typename Engine>
+void setAll(Engine& e, const PlainValues& v)
 {
     for (std::uint32_t id = 0; id < v.size(); ++id)
         e.setParameter(id, v[id]);
 }
 
 // Enough empty blocks for every smoothed control to reach its fixed point.
-inline void settle(ReverbEngine& e, int blocks = 2000)
+template <typename Engine>
+void settle(Engine& e, int blocks = 2000)
 {
     for (int i = 0; i < blocks; ++i)
         e.process(nullptr, nullptr, nullptr, nullptr, 0);
@@ -57,8 +59,8 @@ inline Stereo impulse(std::size_t n, float left = 1.0f, float right = 1.0f)
 }
 
 // Renders `in` in blocks whose sizes come from `blockSize(k)` for block k.
-template <typename BlockSizes>
-Stereo render(ReverbEngine& e, const Stereo& in, BlockSizes blockSize)
+template <typename Engine, typename BlockSizes>
+Stereo render(Engine& e, const Stereo& in, BlockSizes blockSize)
 {
     Stereo out(in.size());
     std::size_t done = 0;
@@ -74,15 +76,17 @@ Stereo render(ReverbEngine& e, const Stereo& in, BlockSizes blockSize)
     return out;
 }
 
-inline Stereo render(ReverbEngine& e, const Stereo& in, int blockSize = 256)
+template <typename Engine>
+Stereo render(Engine& e, const Stereo& in, int blockSize = 256)
 {
     return render(e, in, [blockSize](int) { return blockSize; });
 }
 
 // A prepared engine with the given values, smoothed controls settled and history cleared.
-inline ReverbEngine settledEngine(const PlainValues& v, double rate = 44100.0)
+template <typename Engine = ReverbEngine>
+Engine settledEngine(const PlainValues& v, double rate = 44100.0)
 {
-    ReverbEngine e;
+    Engine e;
     e.prepare(rate, 512);
     setAll(e, v);
     settle(e);

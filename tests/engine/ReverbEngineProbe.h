@@ -3,7 +3,7 @@
 #include "engine/ReverbEngine.h"
 #include "engine/ReverbTables.h"
 
-#include <vector>
+#include <cstddef>
 
 namespace corvella::vastora {
 
@@ -15,20 +15,19 @@ struct ReverbEngineProbe
     double sampleRate() const { return e.sampleRate; }
     std::int32_t maxPos() const { return e.maxPos; }
     const ReverbParams& params() const { return e.params; }
-    const DelayLine& preDelayL() const { return e.preDelayL; }
-    const DelayLine& preDelayR() const { return e.preDelayR; }
-    const DelayLine& diffuserA(int k) const { return e.diffuserA[k]; }
-    const DelayLine& diffuserB(int k) const { return e.diffuserB[k]; }
-    const DelayLine& lateLine(int i) const { return e.lateLines[i]; }
-    const DelayLine& outAllpassL() const { return e.outAllpassL; }
-    const DelayLine& outAllpassR() const { return e.outAllpassR; }
+    std::size_t preDelaySize() const { return e.early.size(); }
+    std::size_t diffuserSizeA(int k) const { return e.diffuserA.size(k); }
+    std::size_t diffuserSizeB(int k) const { return e.diffuserB.size(k); }
+    std::size_t lateSize(int i) const { return e.late.size(i); }
+    std::size_t outAllpassSizeL() const { return e.outputL.size(); }
+    std::size_t outAllpassSizeR() const { return e.outputR.size(); }
     double lateLength(int i) const { return e.lateLength[i]; }
     float feedbackGain(int i) const { return e.feedbackGain[i]; }
     double tapPosA(int j) const { return e.tapPosA[j]; }
     double tapPosB(int j) const { return e.tapPosB[j]; }
     float tapGain(int j) const { return e.tapGain[j]; }
     float dampCoef(int i) const { return e.dampCoef[i]; }
-    double lfoPhase(int i) const { return e.lfoPhase[i]; }
+    double lfoPhase(int i) const { return e.late.phase(i); }
     double cachedRoom() const { return e.cachedRoom; }
     std::int32_t cachedSpread() const { return e.cachedSpread; }
     float smoothDiffusion() const { return e.smoothDiffusion; }
@@ -36,17 +35,6 @@ struct ReverbEngineProbe
     float smoothGainL() const { return e.smoothGainL; }
     float smoothGainR() const { return e.smoothGainR; }
 
-    std::vector<const DelayLine*> allLines() const
-    {
-        std::vector<const DelayLine*> lines{&e.preDelayL, &e.preDelayR, &e.outAllpassL, &e.outAllpassR};
-        for (auto& l : e.diffuserA)
-            lines.push_back(&l);
-        for (auto& l : e.diffuserB)
-            lines.push_back(&l);
-        for (auto& l : e.lateLines)
-            lines.push_back(&l);
-        return lines;
-    }
 };
 
 } // namespace corvella::vastora

@@ -7,7 +7,6 @@
 
 using namespace corvella::vastora;
 using namespace corvella::vastora::testing;
-namespace t = corvella::vastora::tables;
 
 namespace {
 
@@ -23,11 +22,22 @@ ReverbEngine engineWith(double room, double spread, double reverbTime = 1.5, dou
     return e;
 }
 
+// Late-line lengths in samples at 44.1 kHz of the smallest room, room 4 and the largest room,
+// written out so that an edit of the engine's tables shows here.
+const int kSmallestRoom[16] = {1317, 1553, 1621, 1741, 1847, 2153, 2207, 2617,
+                               3049, 3221, 3599, 3701, 3911, 4159, 4517, 4817};
+const int kRoom4[16] = {1847, 2089, 2221, 2617, 2819, 3067, 3599, 3917, 4339, 4703, 4933, 5297, 5641, 6637, 6521, 7351};
+const int kLargestRoom[16] = {4339, 4703, 4933, 5297, 5641,  5987,  6521,  6917,
+                              7351, 7949, 8629, 9337, 10243, 11093, 12071, 14011};
+// Early taps of the left line and the right line's extra delay, samples at 44.1 kHz.
+const int kTapTimes[16] = {23, 501, 1687, 1489, 2385, 2085, 2646, 3171, 3687, 3733, 4094, 3995, 4257, 4343, 4434, 4647};
+const int kTapOffsetsB[16] = {0, 7, 13, 5, 11, 17, 23, 29, 19, 31, 37, 41, 43, 47, 0, 0};
+
 } // namespace
 
 TEST(ReverbGeometry, RoomSizeInterpolatesBetweenTheLengthTables)
 {
-    for (auto [room, table] : {std::pair{0, t::kLateLengthsA}, {4, t::kLateLengthsB}, {9, t::kLateLengthsC}})
+    for (auto [room, table] : {std::pair{0, kSmallestRoom}, {4, kRoom4}, {9, kLargestRoom}})
     {
         ReverbEngine e = engineWith(room, 0);
         for (int i = 0; i < 16; ++i)
@@ -85,8 +95,8 @@ TEST(ReverbGeometry, SpreadScalesTheTapPatternAroundItsCentre)
     ReverbEngineProbe u{unscaled};
     for (int j = 0; j < 16; ++j)
     {
-        EXPECT_EQ(u.tapPosA(j), t::kTapTimes[j]);
-        EXPECT_EQ(u.tapPosB(j), t::kTapTimes[j] + t::kTapOffsetsB[j]);
+        EXPECT_EQ(u.tapPosA(j), kTapTimes[j]);
+        EXPECT_EQ(u.tapPosB(j), kTapTimes[j] + kTapOffsetsB[j]);
     }
     EXPECT_EQ(u.tapPosB(1), 508.0);
 
@@ -105,7 +115,7 @@ TEST(ReverbGeometry, SpreadScalesTheTapPatternAroundItsCentre)
         ReverbEngine e = engineWith(9, spread);
         const double scale = (spread * 10.0 + 20.0) / 105.0;
         for (int j = 0; j < 16; ++j)
-            EXPECT_DOUBLE_EQ(ReverbEngineProbe{e}.tapPosA(j), (t::kTapTimes[j] - t::kTapCentre) * scale + t::kTapCentre)
+            EXPECT_DOUBLE_EQ(ReverbEngineProbe{e}.tapPosA(j), (kTapTimes[j] - 2948.5625) * scale + 2948.5625)
                 << "spread " << spread << " tap " << j;
     }
 }

@@ -308,6 +308,12 @@ TEST(ControllerHost, ValuesOutsideTheRangeAndNullTextsGetAnAnswer)
         EXPECT_EQ(c.getParamStringByValue(id, 0.5, nullptr), kInvalidArgument) << id;
     }
     EXPECT_EQ(v, 0.25);
+    FUnknownPtr<IUnitInfo> units(&c);
+    ASSERT_TRUE(units);
+    String128 name{};
+    EXPECT_EQ(units->getProgramName(kProgramChange, 0, nullptr), kInvalidArgument);
+    EXPECT_EQ(units->getProgramInfo(kProgramChange, 0, "MediaType", nullptr), kInvalidArgument);
+    EXPECT_EQ(units->getProgramInfo(kProgramChange, 0, nullptr, name), kInvalidArgument);
     // Step numbers of values far outside the range stay within the steps.
     EXPECT_EQ(c.normalizedParamToPlain(kProgramChange, 1e300), 13.0);
     EXPECT_EQ(c.normalizedParamToPlain(6, 1e300), 9.0);

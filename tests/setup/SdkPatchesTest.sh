@@ -65,6 +65,18 @@ rm "$work/patches/two.patch"
 setup "$sdk" ours
 check "a dropped patch comes out" '[ "$(line "$sdk/base/base.txt" 4)" = fourth ] && [ ! -e "$sdk/.vastora-patches/two.patch" ]'
 
+# A build configured on a shared tree checks it again once another checkout's setup repatched it.
+proj="$work/proj" other="$work/other-patches"
+mkdir -p "$proj" "$other"
+printf 'cmake_minimum_required(VERSION 3.20)\nproject(p NONE)\ninclude("%s")\nvastora_check_sdk_patches("%s" "%s")\n' \
+  "$repo_root/cmake/VastoraSdkPatches.cmake" "$sdk" "$work/patches" >"$proj/CMakeLists.txt"
+"$cmake_program" -S "$proj" -B "$proj/build" -G Ninja >/dev/null 2>&1
+make_patch "$other/one.patch" vstgui4/vstgui4.txt 2 "patched"
+(patch_sdk "$sdk" "$other" ours) 2>/dev/null
+"$cmake_program" --build "$proj/build" >"$work/log" 2>&1; rc=$?
+check "a build on a tree another checkout repatched stops at the configure" '[ $rc -ne 0 ] && said one.patch'
+setup "$sdk" ours
+
 # A tree of ours with an older version applied before copies were kept is laid out again.
 legacy="$work/legacy"
 ln -s "$src" "$legacy.src" && lay_out_sdk "$src" "$legacy"

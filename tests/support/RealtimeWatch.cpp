@@ -1,16 +1,13 @@
-// Replaces the program's global allocation functions (and, with glibc and without a sanitizer,
-// malloc and pthread_mutex_lock) to count what a watched thread does. Link it into one test
-// program only.
+// Replaces the program's global allocation functions and sched_yield (and, without a sanitizer,
+// malloc, the aligned allocators and pthread_mutex_lock) to count what a watched thread does.
+// Link it into one test program only.
 #include "RealtimeWatch.h"
 
-#if defined(_WIN32)
-#include <malloc.h>
-#else
 #include <dlfcn.h>
 #include <pthread.h>
-#endif
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
 
@@ -21,11 +18,6 @@
 #define VASTORA_SANITIZED 1
 #endif
 #endif
-#if defined(_WIN32)
-// The Windows C runtime's malloc and locks cannot be replaced from a program; only operator new
-// and delete are watched there.
-#define VASTORA_SANITIZED 1
-#endif
 #ifdef VASTORA_SANITIZED
 constexpr bool kWatchLibc = false;
 #else
@@ -35,48 +27,33 @@ constexpr bool kWatchLibc = true;
 namespace {
 
 // Initial-exec TLS: readable from malloc before anything else of the program has run.
-#if defined(_WIN32)
-#define WATCH_TLS thread_local
-#else
 #define WATCH_TLS thread_local __attribute__((tls_model("initial-exec")))
-#endif
 WATCH_TLS bool watching = false;
 WATCH_TLS long allocationCount = 0;
 WATCH_TLS long freeCount = 0;
 WATCH_TLS long lockCount = 0;
+WATCH_TLS long yieldCount = 0;
 std::atomic<std::size_t> failFrom{0}; // 0: nothing fails
-
-#if defined(_WIN32)
-// Windows' C runtime has no aligned_alloc; its aligned blocks need their own free.
-void* alignedAllocate(std::size_t n, std::size_t align) { return _aligned_malloc(n ? n : 1, align); }
-void alignedFree(void* p) { _aligned_free(p); }
-#else
-void* alignedAllocate(std::size_t n, std::size_t align) { return std::aligned_alloc(align, (n + align - 1) / align * align); }
-void alignedFree(void* p) { std::free(p); }
-#endif
 
 void* allocate(std::size_t n, std::size_t align, bool nothrow)
 {
     const std::size_t limit = failFrom.load(std::memory_order_relaxed);
     void* p = nullptr;
     if (limit == 0 || n < limit)
-        p = align ? alignedAllocate(n, align) : std::malloc(n ? n : 1);
+        p = align ? std::aligned_alloc(align, (n + align - 1) / align * align) : std::malloc(n ? n : 1);
     if (!p && !nothrow)
         throw std::bad_alloc();
-    // malloc counts itself when it is watched; aligned_alloc never is.
-    if (watching && (align || !kWatchLibc))
+    // malloc and aligned_alloc count themselves when they are watched.
+    if (watching && !kWatchLibc)
         ++allocationCount;
     return p;
 }
 
-void release(void* p, bool aligned = false)
+void release(void* p)
 {
     if (watching && !kWatchLibc && p)
         ++freeCount;
-    if (aligned)
-        alignedFree(p);
-    else
-        std::free(p);
+    std::free(p);
 }
 
 } // namespace
@@ -95,12 +72,12 @@ void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p, true); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p, true); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p, true); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p, true); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p, true); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p, true); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
 
 #ifndef VASTORA_SANITIZED
 // glibc's own entry points, so the hooks need no lookup (and dlsym's own allocations no hook).
@@ -108,6 +85,7 @@ extern "C" void* __libc_malloc(std::size_t);
 extern "C" void* __libc_calloc(std::size_t, std::size_t);
 extern "C" void* __libc_realloc(void*, std::size_t);
 extern "C" void __libc_free(void*);
+extern "C" void* __libc_memalign(std::size_t, std::size_t);
 
 extern "C" void* malloc(std::size_t n)
 {
@@ -123,6 +101,27 @@ extern "C" void* realloc(void* p, std::size_t n)
 {
     allocationCount += watching;
     return __libc_realloc(p, n);
+}
+extern "C" void* aligned_alloc(std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    return __libc_memalign(align, n);
+}
+extern "C" void* memalign(std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    return __libc_memalign(align, n);
+}
+extern "C" int posix_memalign(void** p, std::size_t align, std::size_t n)
+{
+    allocationCount += watching;
+    if (align < sizeof(void*) || (align & (align - 1)) != 0)
+        return EINVAL;
+    void* q = __libc_memalign(align, n);
+    if (!q)
+        return ENOMEM;
+    *p = q;
+    return 0;
 }
 extern "C" void free(void* p)
 {
@@ -145,17 +144,27 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex)
 }
 #endif
 
+// A thread that yields is waiting for another (std::this_thread::yield ends up here). The
+// sanitizer runtimes leave sched_yield alone, so it is watched in every build.
+extern "C" int __sched_yield();
+extern "C" int sched_yield() noexcept
+{
+    yieldCount += watching;
+    return __sched_yield();
+}
+
 namespace corvella::testing {
 
 RealtimeWatch::RealtimeWatch()
 {
-    allocationCount = freeCount = lockCount = 0;
+    allocationCount = freeCount = lockCount = yieldCount = 0;
     watching = true;
 }
 RealtimeWatch::~RealtimeWatch() { watching = false; }
 long RealtimeWatch::allocations() const { return allocationCount; }
 long RealtimeWatch::frees() const { return freeCount; }
 long RealtimeWatch::locks() const { return lockCount; }
+long RealtimeWatch::yields() const { return yieldCount; }
 bool RealtimeWatch::watchesLibc() { return kWatchLibc; }
 
 FailingLargeAllocations::FailingLargeAllocations(std::size_t bytes) { failFrom = bytes; }

@@ -4,9 +4,10 @@
 
 namespace corvella::testing {
 
-// Counts the heap allocations, frees and mutex locks of the calling thread while it lives. Only
-// in test programs that link RealtimeWatch.cpp, which replaces the global allocation functions
-// and, outside sanitizer builds (whose runtimes own them), malloc and pthread_mutex_lock too.
+// Counts the heap allocations, frees, mutex locks and yields of the calling thread while it lives.
+// Only in test programs that link RealtimeWatch.cpp, which replaces the global allocation
+// functions and sched_yield and, outside sanitizer builds (whose runtimes own them), malloc, the
+// aligned allocators and pthread_mutex_lock too.
 class RealtimeWatch
 {
 public:
@@ -18,6 +19,7 @@ public:
     long allocations() const;
     long frees() const;
     long locks() const;
+    long yields() const; // sched_yield calls: waiting for another thread
     // Whether malloc and the locks are watched as well as operator new and delete.
     static bool watchesLibc();
 };
