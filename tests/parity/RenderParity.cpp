@@ -1,12 +1,12 @@
 // Renders one fixed set of cases through the loaded module, as a host drives it, so that the
 // renders of two builds (Linux, and Windows under wine) can be compared sample by sample.
 //
-//   render_parity write <file>               render every case and store the output
-//   render_parity compare <file> [--exact]   render again and compare with the stored output
+//   render_parity write <file>     render every case and store the output
+//   render_parity compare <file>   render again and compare with the stored output
 //
-// compare prints each render's largest difference relative to its peak and fails when one
-// reaches -120 dB (with --exact: when any bit differs). Input and automation come from integer
-// and plain floating-point arithmetic only, so both builds feed the module the same values.
+// compare fails when any bit differs, and prints each render's largest difference relative to
+// its peak. Input and automation come from integer and plain floating-point arithmetic only, so
+// both builds feed the module the same values.
 #include "host/TestHost.h"
 #include "support/ProcessorHarness.h"
 
@@ -110,8 +110,8 @@ std::string nameOf(std::size_t index)
 
 double toDb(double ratio) { return 20.0 * std::log10(ratio); }
 
-// One line per render; true when it is within the bound.
-bool compare(std::size_t index, const std::vector<double>& mine, const std::vector<double>& reference, bool exact)
+// One line per render; true when the two are bit-identical.
+bool compare(std::size_t index, const std::vector<double>& mine, const std::vector<double>& reference)
 {
     double peak = 0.0, maxDiff = 0.0;
     std::size_t differing = 0;
@@ -122,10 +122,10 @@ bool compare(std::size_t index, const std::vector<double>& mine, const std::vect
         differing += std::memcmp(&mine[i], &reference[i], sizeof(double)) != 0;
     }
     const double relativeDb = toDb(maxDiff / peak);
-    const bool ok = std::isfinite(peak) && peak > 0.0 && (exact ? differing == 0 : !(relativeDb >= -120.0));
+    const bool ok = std::isfinite(peak) && peak > 0.0 && differing == 0;
     std::printf("%-44s peak %6.2f dBFS, max difference %.3g (%6.1f dB rel.), %zu of %zu samples differ%s\n",
                 nameOf(index).c_str(), toDb(peak), maxDiff, relativeDb, differing, mine.size(),
-                ok ? "" : "  <-- out of bounds");
+                ok ? "" : "  <-- differs");
     return ok;
 }
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     const std::string mode = argc > 2 ? argv[1] : "";
     if (mode != "write" && mode != "compare")
     {
-        std::fprintf(stderr, "usage: %s write|compare <file> [--exact]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s write|compare <file>\n", argv[0]);
         return 2;
     }
     const std::vector<std::vector<double>> renders = renderAll();
@@ -158,7 +158,6 @@ int main(int argc, char** argv)
         std::printf("%s holds %zu bytes of renders, expected %zu\n", argv[2], stored.size(), total);
         return 1;
     }
-    const bool exact = argc > 3 && std::strcmp(argv[3], "--exact") == 0;
     bool ok = true;
     std::size_t offset = 0;
     for (std::size_t i = 0; i < renders.size(); ++i)
@@ -166,9 +165,8 @@ int main(int argc, char** argv)
         std::vector<double> reference(renders[i].size());
         std::memcpy(reference.data(), stored.data() + offset, reference.size() * sizeof(double));
         offset += reference.size() * sizeof(double);
-        ok = compare(i, renders[i], reference, exact) && ok;
+        ok = compare(i, renders[i], reference) && ok;
     }
-    std::printf("%s\n", ok ? (exact ? "renders are bit-identical" : "renders agree within -120 dB")
-                           : "renders differ beyond the bound");
+    std::printf("%s\n", ok ? "renders are bit-identical" : "renders differ");
     return ok ? 0 : 1;
 }
