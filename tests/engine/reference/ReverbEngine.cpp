@@ -1,6 +1,6 @@
 #include "ReverbEngine.h"
 
-#include "ReverbTables.h"
+#include "engine/ReverbTables.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,10 @@
 #pragma once
 
+// The tables, the parameter record and the delay line are the product's own: data and a plain ring
+// buffer that the geometry test pins against literal numbers; only the arithmetic is kept apart.
 #include "engine/CvDspEngine.h"
-#include "DelayLine.h"
-#include "ReverbParams.h"
+#include "engine/DelayLine.h"
+#include "engine/ReverbParams.h"
 
 #include <array>
 #include <cstdint>

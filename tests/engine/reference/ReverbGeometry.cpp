@@ -1,7 +1,7 @@
 #include "ReverbEngine.h"
 
 #include "ReverbGeometry.h"
-#include "ReverbTables.h"
+#include "engine/ReverbTables.h"
 
 #include <algorithm>
 #include <cmath>
