@@ -124,10 +124,17 @@ private:
     OutputStage outputL, outputR;
     StagePlan plan{};
 
-    // Once the input has been exactly silent and the output below kQuietLevel for longer than
-    // the longest path through the network, the state is cleared and the network skipped until
-    // input returns.
+    // Once the input has been exactly silent and the network's early and late signals have stayed
+    // below kQuietNetworkLevel for longer than the longest path through the network, the state is
+    // cleared and the network skipped until input returns. The decision must not depend on the
+    // balance, the mix or the output levels, which may open at any time and let out a tail that
+    // was merely hidden: the signals are judged at the largest gain those can give (balance and
+    // mix at most 1, the output level at kMaxOutputLevel), so what is cleared would stay below
+    // kQuietLevel at the output under any settings.
     static constexpr float kQuietLevel = 1e-6f; // -120 dBFS
+    static constexpr float kMaxOutputGain = 7.94328235f; // 10^(kMaxOutputLevel / 20)
+    static_assert(kMaxOutputLevel == 18.0, "kMaxOutputGain must follow kMaxOutputLevel");
+    static constexpr float kQuietNetworkLevel = kQuietLevel / kMaxOutputGain;
     std::size_t quietFrames = 0;
     std::size_t idleAfterFrames = 0;
     bool idle = false;

@@ -231,9 +231,10 @@ void ReverbEngine::renderFrames(const BlockValues& bv, const float* inL, const f
             wetL[m] = ((earlyL[m] * bv.earlyWeight + bv.lateWeight * lateL[m]) * mix + dry * xL[m]) * smoothGainL;
         for (std::size_t m = 0; m < n; ++m)
             wetR[m] = ((earlyR[m] * bv.earlyWeight + bv.lateWeight * lateR[m]) * mix + dry * xR[m]) * smoothGainR;
-        bool loud = false;
+        float peak = 0.0f;
         for (std::size_t m = 0; m < n; ++m)
-            loud |= (std::fabs(wetL[m]) >= kQuietLevel) | (std::fabs(wetR[m]) >= kQuietLevel);
+            peak = std::max({peak, std::fabs(earlyL[m]), std::fabs(earlyR[m]), std::fabs(lateL[m]), std::fabs(lateR[m])});
+        const bool loud = peak >= kQuietNetworkLevel;
         // Left first: with one buffer for both outputs, the right channel remains.
         std::copy(wetL, wetL + n, outL + done);
         std::copy(wetR, wetR + n, outR + done);

@@ -59,6 +59,17 @@ std::vector<Case> cases()
         all.push_back({"Changes" + std::to_string(r), kDefaults, rates[r], blocks[(r + 4) % 5], moves});
     // Long enough for a short tail to die away and the engine to fall idle, then sound again.
     all.push_back({"IdleAndBack", kPresets[7], 48000.0, 256, {}, 1.0, 8.0});
+    // Tails that the mix, the balance or the output levels keep from the output after the input
+    // stops, let out once the engine could have fallen idle: it must not have cleared them.
+    PlainValues dry = kDefaults, early = kDefaults, low = kDefaults;
+    dry[5] = 0.0;
+    early[4] = 100.0;
+    low[3] = 1.0;
+    low[8] = low[9] = -18.0;
+    all.push_back({"HiddenByMix", dry, 48000.0, 256, {{5.0, 5, 100.0}}, 2.0, 10.0});
+    all.push_back({"HiddenByBalance", early, 48000.0, 256, {{5.0, 4, 0.0}}, 2.0, 10.0});
+    // A short decay takes the tail down to about -100 dB, a long one holds it there.
+    all.push_back({"HiddenByLevels", low, 48000.0, 256, {{3.3, 3, 20.0}, {7.0, 8, 18.0}, {7.0, 9, 18.0}}, 2.0, 10.0});
     return all;
 }
 
