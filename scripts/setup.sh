@@ -48,8 +48,34 @@ install_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return
   log "installing: ${missing[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq >&2
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  apt_get update -qq
+  apt_get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# apt-get as root, output on stderr, waiting while another package manager holds the package lock
+# (on a fresh machine the automatic updates hold it for minutes after boot). apt 2.6 can wait for
+# dpkg's lock itself (DPkg::Lock::Timeout) but not for the package lists' lock, and waits without a
+# word under -qq: so an attempt refused for a held lock is repeated after saying who holds it,
+# until VASTORA_APT_LOCK_WAIT seconds (30 minutes by default) have gone by.
+apt_get() {
+  local limit="${VASTORA_APT_LOCK_WAIT:-1800}" poll="${VASTORA_APT_LOCK_POLL:-5}"
+  local start=$SECONDS said=-1 errors status
+  while :; do
+    status=0
+    { errors="$(as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout="$poll" "$@" 2>&1 1>&3)"; } 3>&2 ||
+      status=$?
+    if [ $status -eq 0 ] || ! grep -qE 'Could not get lock|Unable to lock|Unable to acquire' <<<"$errors" ||
+      [ $((SECONDS - start)) -ge "$limit" ]; then
+      [ -n "$errors" ] && echo "$errors" >&2
+      return $status
+    fi
+    # Once at first and then once a minute, so a long wait does not look like a hang.
+    if [ $said -lt 0 ] || [ $((SECONDS - said)) -ge 60 ]; then
+      log "waiting for the package lock ($((SECONDS - start)) s so far): $(grep -m1 -E 'lock' <<<"$errors" | sed 's/^E: //')"
+      said=$SECONDS
+    fi
+    sleep "$poll"
+  done
 }
 
 # name of each orig tarball component -> pinned sha256
