@@ -134,6 +134,7 @@ void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
     const std::int32_t index = parameterSet.indexOf(id);
     if (index < 0 || !std::isfinite(normalized))
         return;
+    const std::lock_guard<std::mutex> lock(mainThreadLock);
     std::fill(mainPresent.begin(), mainPresent.end(), false);
     mainValues[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized);
     mainPresent[std::size_t(index)] = true;

@@ -6,6 +6,7 @@
 #include "public.sdk/source/vst/vstaudioeffect.h"
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace corvella {
@@ -15,10 +16,14 @@ namespace corvella {
 // a store of plain values, and the state stream. It renders nothing itself.
 //
 // Threads: process() runs on the host's audio thread; getState and setState run on another (the
-// host's main thread, one call at a time). The audio thread keeps the values of the block it
-// processes to itself and exchanges them with the main thread through a CvValueExchange, so a
-// state load reaches a block whole (all of its values or none) and getState saves one consistent
-// set, without a lock or an allocation on the audio thread.
+// host's main thread). The audio thread keeps the values of the block it processes to itself and
+// exchanges them with the main thread through a CvValueExchange, so a state load reaches a block
+// whole (all of its values or none) and getState saves one consistent set, without a lock or an
+// allocation on the audio thread.
+//
+// Hosts have been seen to load and save states from several threads at once (autosave, undo
+// snapshots, background preset loads). Those calls take turns on mainThreadLock; the audio thread
+// never takes it.
 //
 // Within a block the host's automation wins: a load that is complete when a block starts is
 // taken first and the block's parameter changes are laid over it. A load completed while a block
@@ -49,15 +54,23 @@ protected:
     // Audio thread: the block's value.
     double getPlainValue(Steinberg::Vst::ParamID id) const;
 
-    // Main thread: the values as the host last set them, by automation or a state load. They
-    // stay in the returned buffer until the main thread's next call here.
+    // Main thread, under mainThreadLock: the values as the host last set them, by automation or a
+    // state load. They stay in the returned buffer while the lock is held.
     const std::vector<double>& getLatestPlainValues();
     // Any thread, wait-free: one value as the host last set it.
     double getLatestPlainValue(Steinberg::Vst::ParamID id) const;
     double getNormalizedValue(Steinberg::Vst::ParamID id) const;
-    // Main thread: sets one value as a state load of that value alone would.
+    // Main thread: sets one value as a state load of that value alone would (takes the lock).
     void setNormalizedValue(Steinberg::Vst::ParamID id, double normalized);
     const CvParameterSet& getParameterSet() const { return parameterSet; }
+
+    // Reads a state stream into the values, as setState does, for a caller that holds
+    // mainThreadLock.
+    Steinberg::tresult readState(Steinberg::IBStream* state);
+
+    // Held by every state call and by whatever else works on the main thread's side of the
+    // exchange. Never taken on the audio thread.
+    std::mutex mainThreadLock;
 
     CvParameterSet parameterSet;
     std::vector<double> plainValues; // the block's values, one per record; the audio thread's

@@ -13,6 +13,7 @@ tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
     if (!stream)
         return kInvalidArgument;
     const auto count = static_cast<std::int32_t>(parameterSet.getRecords().size());
+    const std::lock_guard<std::mutex> lock(mainThreadLock);
     // The processor knows no programs; the controller keeps the current one in its own state.
     const std::vector<double>& values = getLatestPlainValues();
     const bool ok = state::write(stream, count, [&values](std::int32_t i) { return values[std::size_t(i)]; }, 0);
@@ -21,6 +22,12 @@ tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
 }
 
 tresult PLUGIN_API CvAudioEffect::setState(IBStream* stream)
+{
+    const std::lock_guard<std::mutex> lock(mainThreadLock);
+    return readState(stream);
+}
+
+tresult CvAudioEffect::readState(IBStream* stream)
 {
     if (!stream)
         return kInvalidArgument;

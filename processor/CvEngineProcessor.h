@@ -31,6 +31,8 @@ public:
 
     Steinberg::tresult PLUGIN_API setActive(Steinberg::TBool state) override
     {
+        // Not while a state load on another thread pushes its values into the engine.
+        const std::lock_guard<std::mutex> lock(mainThreadLock);
         if (state)
             engineInterface().reset();
         active.store(state != 0, std::memory_order_release);
@@ -39,7 +41,8 @@ public:
 
     Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override
     {
-        const Steinberg::tresult result = CvAudioEffect::setState(state);
+        const std::lock_guard<std::mutex> lock(mainThreadLock);
+        const Steinberg::tresult result = readState(state);
         // While processing runs, the engine belongs to the audio thread, which takes the load
         // at its next block anyway.
         if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))

@@ -27,15 +27,15 @@ public:
     }
 
     // Writer only (one thread at a time). fill(put) calls put(i, word) for the words that change;
-    // the others keep theirs.
+    // the others keep theirs. The sequence moves by atomic increments: should two writers ever
+    // overlap, their words may mix, but the sequence still ends even and readers go on.
     template <typename Fill>
     void write(Fill fill)
     {
-        const std::uint32_t s = sequence.load(std::memory_order_relaxed);
-        sequence.store(s + 1, std::memory_order_relaxed);
+        sequence.fetch_add(1, std::memory_order_relaxed);
         std::atomic_thread_fence(std::memory_order_release);
         fill([this](std::size_t i, std::uint64_t word) { data[i].store(word, std::memory_order_relaxed); });
-        sequence.store(s + 2, std::memory_order_release);
+        sequence.fetch_add(1, std::memory_order_release);
     }
 
     // One attempt, wait-free: take(get) copies words through get(i). False when a write overlapped

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the state hand-over test (and only what it needs) under ThreadSanitizer in its own tree
-# and runs it: state loads and saves on one thread while another processes must not race.
+# and runs it: state loads and saves on several threads while another processes must not race.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 tsan_dir="${VASTORA_TSAN_DIR:-$repo_root/build-tsan}"

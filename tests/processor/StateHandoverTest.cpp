@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 
 using namespace corvella::testing;
@@ -135,4 +137,55 @@ TEST(StateHandover, AutomationWinsWithinItsBlockAndALaterLoadReplacesIt)
     partly[kMasterMix] = 100.0;
     EXPECT_EQ(i.saved(), partly);
     EXPECT_EQ(i.block(), partly);
+}
+
+TEST(StateHandover, LoadsAndSavesFromSeveralThreadsAtOnceStayWholeAndReturn)
+{
+    // Two loaders and a saver against the audio thread, as autosave, undo snapshots and background
+    // preset loads may call at once.
+    constexpr int kLoadsEach = 1500;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    const std::vector<char> bytes[2] = {StateBytes::make(2, kStateA), StateBytes::make(2, kStateB)};
+    const std::vector<double> expected[2] = {asLoaded(kStateA), asLoaded(kStateB)};
+    Instance i;
+    i.host.setState(bytes[0]);
+
+    std::atomic<int> loaders{2};
+    std::atomic<bool> saving{true};
+    int saves = 0, mixedSaves = 0;
+    auto load = [&](int first) {
+        for (int k = 0; k < kLoadsEach; ++k)
+            i.host.setState(bytes[(first + k) % 2]);
+        --loaders;
+    };
+    std::thread a(load, 0), b(load, 1);
+    std::thread saver([&] {
+        for (; loaders > 0; ++saves)
+        {
+            const std::vector<double> v = i.saved();
+            mixedSaves += v != expected[0] && v != expected[1];
+        }
+        saving = false;
+    });
+    int mixedBlocks = 0;
+    while (saving)
+    {
+        const std::vector<double> v = i.block();
+        mixedBlocks += v != expected[0] && v != expected[1];
+        if (std::chrono::steady_clock::now() > deadline)
+        {
+            // Threads that hang cannot be joined: report and leave.
+            ADD_FAILURE() << "state calls on several threads did not return";
+            std::_Exit(1);
+        }
+    }
+    a.join();
+    b.join();
+    saver.join();
+
+    EXPECT_EQ(mixedSaves, 0) << "of " << saves << " saves";
+    EXPECT_EQ(mixedBlocks, 0);
+    const std::vector<double> last = i.saved();
+    EXPECT_TRUE(last == expected[0] || last == expected[1]);
+    EXPECT_EQ(i.block(), last); // and the audio thread still takes loads
 }
