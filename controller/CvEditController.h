@@ -5,6 +5,8 @@
 
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
+#include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace corvella {
@@ -62,6 +64,9 @@ private:
     std::int32_t programForValue(double value);
     // Reads a stream in the state format; only the controller's own state sets the program.
     Steinberg::tresult readState(Steinberg::IBStream* stream, bool withProgram);
+    Steinberg::tresult readStateLocked(Steinberg::IBStream* stream, bool withProgram);
+    // Tells the host every table value as an edit of its own.
+    void reportValuesToHost();
     void setCurrentProgramFromState(std::int32_t program);
     double valueForProgram(std::int32_t program);
 
@@ -69,6 +74,13 @@ private:
     bool applyingState = false; // true while setComponentState runs: no preset is applied then
     std::int32_t currentProgram = -1;
     bool hasProgramList = false;
+    // Set when a preset's values went to the host as edits: the host may still hold them, queued
+    // for the processor's next block, when a state is loaded. That load then tells the host its
+    // values as edits too, so that they arrive after the preset's and the loaded state stays.
+    std::atomic<bool> presetEditsReported{false};
+    // State loads and saves may come from several host threads at once: they take turns here, so
+    // that a save never holds half a load. No call into the host is made while it is held.
+    std::recursive_mutex stateLock;
 };
 
 // Fills a String128 from 8-bit text: zero-filled, at most 127 characters, empty for null text.

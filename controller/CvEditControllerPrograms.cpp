@@ -115,6 +115,7 @@ void CvEditController::applyFactoryPreset(std::int32_t index)
         {
             componentHandler->performEdit(id, normalized);
             componentHandler->endEdit(id);
+            presetEditsReported = true;
         }
     }
 }

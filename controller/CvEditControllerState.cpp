@@ -13,6 +13,7 @@ tresult PLUGIN_API CvEditController::getState(IBStream* stream)
     if (!stream)
         return kInvalidArgument;
     const auto& records = parameterSet.getRecords();
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
     const bool ok = state::write(
         stream, static_cast<int32>(records.size()),
         [this, &records](int32 i) {
@@ -37,6 +38,39 @@ tresult CvEditController::readState(IBStream* stream, bool withProgram)
 {
     if (!stream)
         return kInvalidArgument;
+    bool report = false;
+    tresult result;
+    {
+        const std::lock_guard<std::recursive_mutex> lock(stateLock);
+        result = readStateLocked(stream, withProgram);
+        // A host that queued a chosen preset's edits for the processor delivers them at its next
+        // block, on top of the state the processor has just loaded too (some hosts choose the
+        // first program of every new instance just before they restore its project). Edits of the
+        // loaded values, reported now, reach the processor after those and restore the state.
+        // Without a preset before it, a load reports nothing: hosts may take edits for changes
+        // to the project.
+        report = result == kResultOk && presetEditsReported.exchange(false);
+    }
+    if (report)
+        reportValuesToHost();
+    return result;
+}
+
+void CvEditController::reportValuesToHost()
+{
+    if (!componentHandler)
+        return;
+    for (const CvParamSpec& spec : parameterSet.getRecords())
+    {
+        const ParamValue value = getParamNormalized(spec.id);
+        componentHandler->beginEdit(spec.id);
+        componentHandler->performEdit(spec.id, value);
+        componentHandler->endEdit(spec.id);
+    }
+}
+
+tresult CvEditController::readStateLocked(IBStream* stream, bool withProgram)
+{
     // While loading, a change of the program-change parameter must not apply a preset.
     struct ApplyingState
     {

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using namespace corvella;
 using namespace corvella::testing;
@@ -164,7 +166,14 @@ TEST(CvEditController, StateStreamsOfEveryShape)
         f.controller->setParamNormalized(kProgramListId, 0.5); // current program 1
         f.handler.edits.clear();
         EXPECT_EQ(f.load(c.bytes, c.fromProcessor), c.result) << c.what;
-        EXPECT_TRUE(f.handler.edits.empty()) << c.what; // loading never applies a preset
+        // Loading never applies a preset. As a preset was chosen before, a load that succeeds
+        // tells the host the values it loaded.
+        std::vector<Edit> reported;
+        for (ParamID id = 0; c.result == kResultOk && id < ParamID(vastora::kParamCount); ++id)
+            reported.insert(reported.end(), {{Edit::Begin, id, 0.0},
+                                             {Edit::Perform, id, f.controller->getParamNormalized(id)},
+                                             {Edit::End, id, 0.0}});
+        EXPECT_EQ(f.handler.edits, reported) << c.what;
         EXPECT_EQ(f.controller->getCurrentProgram(), c.program) << c.what;
         for (int id = 0; id < c.valuesSet; ++id)
             EXPECT_NEAR(f.plain(ParamID(id)), kValues[std::size_t(id)], 1e-9 * std::max(1.0, std::fabs(kValues[std::size_t(id)])))
@@ -189,4 +198,31 @@ TEST(CvEditController, SecondInitializeAndBadStreamsAreRefused)
     EXPECT_EQ(f.controller->getState(&full), kResultFalse);
     EXPECT_EQ(f.controller->getCurrentProgram(), -1);
     EXPECT_EQ(StateBytes::readI32(f.save(), 104), -1);
+}
+
+TEST(CvEditController, SavesDuringLoadsOnAnotherThreadHoldOneWholeState)
+{
+    const std::vector<double> other = {400, 90, 12000, 0.4, 70, 30, 8, 1, 3, -9, 10, 1.3};
+    Fixture f(threePresets());
+    const std::vector<char> states[2] = {StateBytes::make(2, kValues, true, -1), StateBytes::make(2, other, true, -1)};
+    std::vector<double> loaded[2];
+    for (int k = 1; k >= 0; --k)
+    {
+        f.load(states[k]);
+        loaded[k] = StateBytes::values(f.save());
+    }
+    std::atomic<bool> loading{true};
+    std::thread loader([&] {
+        for (int k = 0; k < 3000; ++k)
+            f.load(states[k % 2]);
+        loading = false;
+    });
+    int saves = 0, mixed = 0;
+    for (; loading; ++saves)
+    {
+        const std::vector<double> v = StateBytes::values(f.save());
+        mixed += v != loaded[0] && v != loaded[1];
+    }
+    loader.join();
+    EXPECT_EQ(mixed, 0) << "of " << saves << " saves";
 }

@@ -243,13 +243,14 @@ TEST(ControllerHost, ProcessorStateSetsValuesAndLeavesNoProgramChosen)
     c.setParamNormalized(kProgramChange, 0.0);
     host.handler().edits.clear();
 
-    // A processor state with other values: the controller follows without edits, and the first
-    // program, chosen before, applies again.
+    // A processor state with other values: the controller follows, telling the host the values
+    // (a preset was chosen before), and the first program applies again.
     std::vector<char> bytes = StateBytes::make(2, {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5});
     MemoryStream stream(bytes.data(), TSize(bytes.size()));
     ASSERT_EQ(host.component().setState(&stream), kResultOk);
     ASSERT_EQ(host.syncControllerToProcessor(), kResultOk);
-    EXPECT_TRUE(host.handler().edits.empty());
+    EXPECT_EQ(host.handler().edits.size(), 36u);
+    host.handler().edits.clear();
     EXPECT_EQ(host.valueText(6, c.getParamNormalized(6)), "Small Room");
     EXPECT_EQ(host.valueText(8, c.getParamNormalized(8)), "-6.000 dB");
     EXPECT_EQ(StateBytes::readI32(controllerState(c), 104), -1);

@@ -4,6 +4,8 @@
 #include "support/ProcessorHarness.h"
 #include "support/StateBytes.h"
 
+#include "public.sdk/source/common/memorystream.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -82,4 +84,45 @@ TEST(RenderHost, ControllerEditsRelayedToTheProcessorMatchTheControllersValues)
     const double expected[12] = {40, 100, 11000, 5.0, 40, 50, 9, 10, 0, 0, 25, 1.0};
     for (int id = 0; id < 12; ++id)
         EXPECT_NEAR(values[id], expected[id], 1e-9 * std::max(1.0, expected[id])) << id;
+}
+
+TEST(RenderHost, AProjectRestoredAfterAProgramChoiceOutlastsTheChoicesQueuedEdits)
+{
+    // A host that chooses the first program of every new instance, restores the project right
+    // after, and delivers the edits it queued meanwhile at the next block.
+    const std::vector<double> project = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
+    for (bool programFirst : {true, false})
+    {
+        SCOPED_TRACE(programFirst ? "program chosen first" : "no program chosen");
+        TestHost host;
+        ProcessorHarness audio(host.componentUnknown());
+        audio.start();
+        host.handler().edits.clear();
+        if (programFirst)
+            host.controller().setParamNormalized(0x7FFF0000, 0.0);
+        const std::size_t queued = host.handler().edits.size();
+        ASSERT_EQ(audio.setState(StateBytes::make(2, project)), kResultOk);
+        ASSERT_EQ(host.syncControllerToProcessor(), kResultOk);
+        if (!programFirst)
+        {
+            EXPECT_EQ(host.handler().edits.size(), queued) << "a plain load reported edits";
+        }
+
+        BlockChanges relayed;
+        for (const Edit& e : host.handler().edits)
+            if (e.kind == Edit::Perform)
+                relayed.emplace_back(e.id, e.value);
+        audio.render(noise<float>(512, 3), 512, {{0, relayed}});
+        MemoryStream controllerState;
+        ASSERT_EQ(host.controller().getState(&controllerState), kResultOk);
+        const std::vector<double> processorValues = StateBytes::values(audio.getState());
+        const std::vector<double> controllerValues = StateBytes::values(
+            std::vector<char>(controllerState.getData(), controllerState.getData() + controllerState.getSize()));
+        for (int id = 0; id < 12; ++id)
+        {
+            const double tolerance = 1e-9 * std::max(1.0, std::fabs(project[id]));
+            EXPECT_NEAR(processorValues[id], project[id], tolerance) << id;
+            EXPECT_NEAR(controllerValues[id], project[id], tolerance) << id;
+        }
+    }
 }
