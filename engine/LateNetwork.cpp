@@ -146,9 +146,11 @@ void LateNetwork::storeWritten(std::size_t n)
         lines[offset[i] - 1] = lines[offset[i] + mask[i]];
 }
 
-void LateNetwork::process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n,
-                          const Block& block)
+float LateNetwork::process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n,
+                           const Block& block)
 {
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(INT32_MAX));
+    __m128 largestRead = _mm_setzero_ps();
     const __m128d one = _mm_set1_pd(1.0);
     const __m128 oneF = _mm_set1_ps(1.0f);
     const __m128 lowCoef = _mm_set1_ps(block.lowCoef);
@@ -218,6 +220,7 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
             const __m128 sb = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0));
             const __m128 sa = _mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1));
             const __m128 y = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(sb, sa), _mm_load_ps(frac + q)), sa);
+            largestRead = _mm_max_ps(largestRead, _mm_and_ps(y, magnitude));
             __m128 damp = _mm_load_ps(dampState + q);
             damp = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(damp, y), _mm_load_ps(block.dampCoef + q)), y);
             __m128 low = _mm_load_ps(lowState + q);
@@ -249,6 +252,8 @@ void LateNetwork::process(const float* a, const float* b, float* lateL, float* l
         ++frame;
     }
     storeWritten(n);
+    largestRead = _mm_max_ps(largestRead, _mm_movehl_ps(largestRead, largestRead));
+    return _mm_cvtss_f32(_mm_max_ss(largestRead, _mm_shuffle_ps(largestRead, largestRead, _MM_SHUFFLE(1, 1, 1, 1))));
 }
 
 } // namespace corvella::vastora

@@ -41,9 +41,10 @@ public:
     static std::size_t maxChunk(const Block& block);
 
     // n frames (at most kMaxChunk): a and b are the diffused inputs, lateL and lateR receive the
-    // late outputs.
+    // late outputs. Gives the largest magnitude read from any line: the state the outputs may
+    // not show (lines whose sum cancels, a near-DC tail) but a later change can let out.
     static constexpr std::size_t kMaxChunk = 64;
-    void process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n, const Block& block);
+    float process(const float* a, const float* b, float* lateL, float* lateR, std::size_t n, const Block& block);
 
     // Moves the LFOs on by n frames without running the network.
     void advancePhases(std::size_t n, const Block& block);

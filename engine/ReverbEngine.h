@@ -124,8 +124,9 @@ private:
     OutputStage outputL, outputR;
     StagePlan plan{};
 
-    // Once the input has been exactly silent and the network's early and late signals have stayed
-    // below kQuietNetworkLevel for longer than the longest path through the network, the state is
+    // Once the input has been exactly silent and the network's early and late signals, and every
+    // value read from its lines (at the most it can add up to at an output), have stayed below
+    // kQuietNetworkLevel for longer than the longest path through the network, the state is
     // cleared and the network skipped until input returns. The decision must not depend on the
     // balance, the mix or the output levels, which may open at any time and let out a tail that
     // was merely hidden: the signals are judged at the largest gain those can give (balance and

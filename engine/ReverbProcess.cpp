@@ -31,6 +31,10 @@ float finiteOrSilence(float x)
     return std::isfinite(x) ? std::clamp(x, -kMaxInputMagnitude, kMaxInputMagnitude) : 0.0f;
 }
 
+// The most a late output can be for the largest value read from a line: all sixteen lines at
+// that value, summed and scaled.
+constexpr float kLinesToOutput = LateNetwork::kLines * kLateOutputScale;
+
 } // namespace
 
 ReverbEngine::BlockValues ReverbEngine::updateBlock()
@@ -223,7 +227,11 @@ void ReverbEngine::renderFrames(const BlockValues& bv, const float* inL, const f
         early.process(xL, xR, n, plan.preDelay, bv.erCoef, preL, preR, earlyL, earlyR);
         diffuserA.process(preL, n, plan.diffuserA, plan.gainA);
         diffuserB.process(preR, n, plan.diffuserB, plan.gainB);
-        late.process(preL, preR, lateL, lateR, n, plan.late);
+        // The lines themselves are judged, not only what the outputs show of them: their sum may
+        // cancel a tail, and the output stage's DC blocker hides a near-DC one, that a later
+        // room-size change lets out. Each output is a quarter of the sum of sixteen lines.
+        const float largestRead = late.process(preL, preR, lateL, lateR, n, plan.late);
+        float peak = largestRead * kLinesToOutput;
         outputL.process(lateL, n, plan.outAllpassL);
         outputR.process(lateR, n, plan.outAllpassR);
 
@@ -231,7 +239,6 @@ void ReverbEngine::renderFrames(const BlockValues& bv, const float* inL, const f
             wetL[m] = ((earlyL[m] * bv.earlyWeight + bv.lateWeight * lateL[m]) * mix + dry * xL[m]) * smoothGainL;
         for (std::size_t m = 0; m < n; ++m)
             wetR[m] = ((earlyR[m] * bv.earlyWeight + bv.lateWeight * lateR[m]) * mix + dry * xR[m]) * smoothGainR;
-        float peak = 0.0f;
         for (std::size_t m = 0; m < n; ++m)
             peak = std::max({peak, std::fabs(earlyL[m]), std::fabs(earlyR[m]), std::fabs(lateL[m]), std::fabs(lateR[m])});
         const bool loud = peak >= kQuietNetworkLevel;

@@ -34,7 +34,7 @@ struct ReverbEngineProbe
     float smoothMix() const { return e.smoothMix; }
     float smoothGainL() const { return e.smoothGainL; }
     float smoothGainR() const { return e.smoothGainR; }
-
+    bool idle() const { return e.idle; }
 };
 
 } // namespace corvella::vastora
