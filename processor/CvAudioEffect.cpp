@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace corvella {
 
@@ -26,8 +27,7 @@ CvAudioEffect::CvAudioEffect(const CvParamSpec* table, std::int32_t count, const
     : parameterSet(table, count),
       plainValues(defaultsOf(table, count)),
       exchange(plainValues),
-      mainValues(plainValues.size()),
-      mainPresent(plainValues.size())
+      mainValues(plainValues.size())
 {
     setControllerClass(controllerClassId);
 }
@@ -135,10 +135,9 @@ void CvAudioEffect::setNormalizedValue(ParamID id, double normalized)
     if (index < 0 || !std::isfinite(normalized))
         return;
     const std::lock_guard<std::mutex> lock(mainThreadLock);
-    std::fill(mainPresent.begin(), mainPresent.end(), false);
+    std::fill(mainValues.begin(), mainValues.end(), std::numeric_limits<double>::quiet_NaN());
     mainValues[std::size_t(index)] = CvParameterSet::toPlain(parameterSet.getRecords()[std::size_t(index)], normalized);
-    mainPresent[std::size_t(index)] = true;
-    exchange.load(mainValues, mainPresent);
+    exchange.load(mainValues.data());
 }
 
 } // namespace corvella

@@ -5,7 +5,9 @@
 
 #include "public.sdk/source/vst/vstaudioeffect.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -23,7 +25,9 @@ namespace corvella {
 //
 // Hosts have been seen to load and save states from several threads at once (autosave, undo
 // snapshots, background preset loads). Those calls take turns on mainThreadLock; the audio thread
-// never takes it.
+// never takes it. The host's stream is read before the lock is taken and written after it is
+// released: a host may hand a stream's I/O to its main thread while that thread waits for the
+// lock in another call.
 //
 // Within a block the host's automation wins: a load that is complete when a block starts is
 // taken first and the block's parameter changes are laid over it. A load completed while a block
@@ -57,6 +61,9 @@ protected:
     // Main thread, under mainThreadLock: the values as the host last set them, by automation or a
     // state load. They stay in the returned buffer while the lock is held.
     const std::vector<double>& getLatestPlainValues();
+    // Main thread, under mainThreadLock, after a state load has been handed to the audio thread
+    // and only when it was read whole. Nothing by default.
+    virtual void stateLoaded() {}
     // Any thread, wait-free: one value as the host last set it.
     double getLatestPlainValue(Steinberg::Vst::ParamID id) const;
     double getNormalizedValue(Steinberg::Vst::ParamID id) const;
@@ -64,23 +71,37 @@ protected:
     void setNormalizedValue(Steinberg::Vst::ParamID id, double normalized);
     const CvParameterSet& getParameterSet() const { return parameterSet; }
 
-    // Reads a state stream into the values, as setState does, for a caller that holds
-    // mainThreadLock.
-    Steinberg::tresult readState(Steinberg::IBStream* state);
-
     // Held by every state call and by whatever else works on the main thread's side of the
     // exchange. Never taken on the audio thread.
     std::mutex mainThreadLock;
 
     CvParameterSet parameterSet;
     std::vector<double> plainValues; // the block's values, one per record; the audio thread's
-    double sampleRate = kDefaultSampleRate;
+    // Read by getTailSamples, which hosts call from any thread, also while a set-up runs.
+    std::atomic<double> sampleRate{kDefaultSampleRate};
     Steinberg::int32 maxSamplesPerBlock = 0;
 
 private:
+    // The values of one state call, held by the call itself: the host's stream is read and
+    // written outside mainThreadLock. On the stack for tables of up to kInlineValues records, so
+    // that loading and saving need no memory.
+    class StateValues
+    {
+    public:
+        explicit StateValues(std::size_t count);
+        double* data() { return values; } // null when a large table's memory could not be had
+
+    private:
+        static constexpr std::size_t kInlineValues = 64;
+        double inlineValues[kInlineValues];
+        std::unique_ptr<double[]> heap;
+        double* values = nullptr;
+    };
+    // Reads a stream into values (NaN for each value it did not hold); true when it had any.
+    Steinberg::tresult readState(Steinberg::IBStream* state, double* values, bool& any) const;
+
     CvValueExchange exchange;
-    // The main thread's working space for loading and saving, sized once: a state call must not
-    // fail (or throw) for want of memory.
+    // The main thread's working space for the exchange, under mainThreadLock, sized once.
     std::vector<double> mainValues;
     std::vector<bool> mainPresent;
 };

@@ -3,39 +3,68 @@
 #include "processor/CvStateFormat.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
 namespace corvella {
 
 using namespace Steinberg;
 
+CvAudioEffect::StateValues::StateValues(std::size_t count)
+{
+    if (count <= kInlineValues)
+        values = inlineValues;
+    else
+    {
+        heap.reset(new (std::nothrow) double[count]);
+        values = heap.get();
+    }
+}
+
 tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
 {
     if (!stream)
         return kInvalidArgument;
-    const auto count = static_cast<std::int32_t>(parameterSet.getRecords().size());
-    const std::lock_guard<std::mutex> lock(mainThreadLock);
+    const std::size_t count = parameterSet.getRecords().size();
+    StateValues saved(count);
+    double* values = saved.data();
+    if (!values)
+        return kOutOfMemory;
+    {
+        const std::lock_guard<std::mutex> lock(mainThreadLock);
+        const std::vector<double>& latest = getLatestPlainValues();
+        std::copy(latest.begin(), latest.end(), values);
+    }
     // The processor knows no programs; the controller keeps the current one in its own state.
-    const std::vector<double>& values = getLatestPlainValues();
-    const bool ok = state::write(stream, count, [&values](std::int32_t i) { return values[std::size_t(i)]; }, 0);
+    const bool ok =
+        state::write(stream, static_cast<std::int32_t>(count), [values](std::int32_t i) { return values[i]; }, 0);
     // A stream that refused bytes holds no usable state: the host must not store it as if it did.
     return ok ? kResultOk : kResultFalse;
 }
 
 tresult PLUGIN_API CvAudioEffect::setState(IBStream* stream)
 {
-    const std::lock_guard<std::mutex> lock(mainThreadLock);
-    return readState(stream);
-}
-
-tresult CvAudioEffect::readState(IBStream* stream)
-{
     if (!stream)
         return kInvalidArgument;
-    const auto& records = parameterSet.getRecords();
-    std::vector<double>& values = mainValues;
-    std::vector<bool>& present = mainPresent;
-    std::fill(present.begin(), present.end(), false);
+    StateValues loaded(parameterSet.getRecords().size());
+    double* values = loaded.data();
+    if (!values)
+        return kOutOfMemory;
     bool any = false;
+    const tresult result = readState(stream, values, any);
+    const std::lock_guard<std::mutex> lock(mainThreadLock);
+    // What was read goes to the audio thread as one load, also when the stream ended early.
+    if (any)
+        exchange.load(values);
+    if (result == kResultOk)
+        stateLoaded();
+    return result;
+}
+
+tresult CvAudioEffect::readState(IBStream* stream, double* values, bool& any) const
+{
+    const auto& records = parameterSet.getRecords();
+    std::fill(values, values + records.size(), std::numeric_limits<double>::quiet_NaN());
     const state::ReadResult read = state::read(stream, static_cast<std::int32_t>(records.size()),
                                                [&](std::int32_t i, double v) {
                                                    // Through normalized and back: lands inside the
@@ -45,14 +74,10 @@ tresult CvAudioEffect::readState(IBStream* stream)
                                                    const std::int32_t index = parameterSet.indexOf(spec.id);
                                                    if (index < 0)
                                                        return;
-                                                   values[std::size_t(index)] =
+                                                   values[index] =
                                                        CvParameterSet::toPlain(records[std::size_t(index)], normalized);
-                                                   present[std::size_t(index)] = true;
                                                    any = true;
                                                });
-    // What was read goes to the audio thread as one load, also when the stream ended early.
-    if (any)
-        exchange.load(values, present);
     return read.complete ? kResultOk : kResultFalse;
 }
 

@@ -39,22 +39,10 @@ public:
         return Steinberg::Vst::AudioEffect::setActive(state);
     }
 
-    Steinberg::tresult PLUGIN_API setState(Steinberg::IBStream* state) override
-    {
-        const std::lock_guard<std::mutex> lock(mainThreadLock);
-        const Steinberg::tresult result = readState(state);
-        // While processing runs, the engine belongs to the audio thread, which takes the load
-        // at its next block anyway.
-        if (result == Steinberg::kResultOk && !active.load(std::memory_order_acquire))
-        {
-            const std::vector<double>& values = getLatestPlainValues();
-            pushToEngine([&values](std::size_t i) { return values[i]; });
-        }
-        return result;
-    }
-
     Steinberg::tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override
     {
+        // Not while a state load on another thread pushes its values into the engine.
+        const std::lock_guard<std::mutex> lock(mainThreadLock);
         const Steinberg::tresult result = CvAudioEffect::setupProcessing(setup);
         // An exception must not reach the host. An engine whose storage could not be had is left
         // unprepared, and an unprepared engine renders silence until a later set-up succeeds.
@@ -112,6 +100,16 @@ public:
     }
 
 protected:
+    void stateLoaded() override
+    {
+        // While processing runs, the engine belongs to the audio thread, which takes the load
+        // at its next block anyway.
+        if (active.load(std::memory_order_acquire))
+            return;
+        const std::vector<double>& values = getLatestPlainValues();
+        pushToEngine([&values](std::size_t i) { return values[i]; });
+    }
+
     T engine;
     bool prepared = false;
 

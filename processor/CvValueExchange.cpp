@@ -1,5 +1,7 @@
 #include "processor/CvValueExchange.h"
 
+#include <cmath>
+
 namespace corvella {
 
 CvValueExchange::CvValueExchange(const std::vector<double>& initial)
@@ -16,13 +18,13 @@ CvValueExchange::CvValueExchange(const std::vector<double>& initial)
     });
 }
 
-void CvValueExchange::load(const std::vector<double>& values, const std::vector<bool>& present)
+void CvValueExchange::load(const double* values)
 {
     const std::uint64_t number = ++loads;
     log.write([&](auto put) {
         put(0, number);
         for (std::size_t i = 0; i < count; ++i)
-            if (present[i])
+            if (!std::isnan(values[i]))
             {
                 put(logValue(i), CvSeqlock::toWord(values[i]));
                 put(logLoad(i), number);

@@ -23,9 +23,9 @@ class CvValueExchange
 public:
     explicit CvValueExchange(const std::vector<double>& initial);
 
-    // Main thread, one caller at a time: publishes one load. Value i is part of it when
-    // present[i] is set; the others keep whatever they have when the audio thread takes it.
-    void load(const std::vector<double>& values, const std::vector<bool>& present);
+    // Main thread, one caller at a time: publishes one load of values (one per value). A NaN is
+    // no part of it: that value keeps whatever it has when the audio thread takes the load.
+    void load(const double* values);
 
     // Main thread, one caller at a time: the values as the host last set them, into values
     // (one per value). Allocates nothing.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 using namespace corvella::testing;
@@ -147,4 +148,48 @@ TEST(StateHandover, AutomationWinsWithinItsBlockAndALaterLoadReplacesIt)
     partly[kMasterMix] = 100.0;
     EXPECT_EQ(i.saved(), partly);
     EXPECT_EQ(i.block(), partly);
+}
+
+TEST(StateHandover, NoStateCallHoldsALockWhileTheHostsStreamWorks)
+{
+    // Hosts that do a stream's I/O on their main thread may have that thread make another call
+    // into the processor first; sample-rate changes and tail queries may cross on two threads.
+    Instance i;
+    const std::vector<char> bytes = StateBytes::make(2, kStateB);
+    const std::function<void()> others[] = {[&] { i.saved(); },
+                                            [&] { i.host.setState(bytes); },
+                                            [&] {
+                                                i.host.activate(false);
+                                                i.host.activate(true);
+                                            }};
+    for (const auto& other : others)
+    {
+        HandOffStream load(other, StateBytes::make(2, kStateA)), save(other);
+        EXPECT_EQ(i.host.component().setState(&load), kResultOk);
+        EXPECT_EQ(i.host.component().getState(&save), kResultOk);
+    }
+
+    IPtr<VastoraProcessor> idle = owned(new VastoraProcessor);
+    ProcessorHarness h(idle->unknownCast());
+    h.initialize();
+    uint32 tails[2];
+    for (int k = 0; k < 2; ++k)
+    {
+        h.setup(k ? 96000.0 : 44100.0, 512);
+        tails[k] = idle->getTailSamples();
+    }
+    std::atomic<bool> done{false};
+    std::thread rates([&] {
+        for (int k = 0; k < 200; ++k)
+            h.setup(k % 2 ? 96000.0 : 44100.0, 512);
+        done = true;
+    });
+    int torn = 0;
+    while (!done)
+    {
+        const uint32 tail = idle->getTailSamples();
+        torn += tail != tails[0] && tail != tails[1];
+    }
+    rates.join();
+    EXPECT_EQ(torn, 0);
 }

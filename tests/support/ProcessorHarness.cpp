@@ -1,6 +1,11 @@
 #include "ProcessorHarness.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
+#include <utility>
 
 namespace corvella::testing {
 
@@ -113,6 +118,38 @@ tresult PLUGIN_API RefusingStream::tell(int64* pos)
     if (pos)
         *pos = used;
     return kResultOk;
+}
+
+HandOffStream::HandOffStream(std::function<void()> meanwhile, std::vector<char> bytes)
+    : meanwhile(std::move(meanwhile))
+{
+    MemoryStream::write(bytes.data(), static_cast<int32>(bytes.size()), nullptr);
+    MemoryStream::seek(0, kIBSeekSet, nullptr);
+}
+
+tresult PLUGIN_API HandOffStream::read(void* buffer, int32 numBytes, int32* numBytesRead)
+{
+    handOff();
+    return MemoryStream::read(buffer, numBytes, numBytesRead);
+}
+
+tresult PLUGIN_API HandOffStream::write(void* buffer, int32 numBytes, int32* written)
+{
+    handOff();
+    return MemoryStream::write(buffer, numBytes, written);
+}
+
+void HandOffStream::handOff()
+{
+    if (!meanwhile)
+        return;
+    auto done = std::async(std::launch::async, std::exchange(meanwhile, nullptr));
+    if (done.wait_for(std::chrono::seconds(20)) == std::future_status::timeout)
+    {
+        // The waiting thread cannot be joined: report and leave.
+        std::fprintf(stderr, "FAILED: a call made while the plug-in used a stream never returned\n");
+        std::_Exit(1);
+    }
 }
 
 } // namespace corvella::testing

@@ -9,6 +9,7 @@
 #include "public.sdk/source/vst/hosting/parameterchanges.h"
 #include "public.sdk/source/vst/hosting/processdata.h"
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -85,6 +86,23 @@ public:
 private:
     Steinberg::int32 capacity;
     Steinberg::int32 used = 0;
+};
+
+// A stream whose host does its I/O on its main thread, and has that thread finish a call of its
+// own into the plug-in first: the stream's first read or write waits for `meanwhile`, run on
+// another thread. A plug-in that holds a lock across the stream which that call needs hangs
+// here, and the test program stops with a failure.
+class HandOffStream final : public Steinberg::MemoryStream
+{
+public:
+    explicit HandOffStream(std::function<void()> meanwhile) : meanwhile(std::move(meanwhile)) {}
+    HandOffStream(std::function<void()> meanwhile, std::vector<char> bytes);
+    Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* numBytesRead) override;
+    Steinberg::tresult PLUGIN_API write(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* written) override;
+
+private:
+    void handOff();
+    std::function<void()> meanwhile;
 };
 
 } // namespace corvella::testing
