@@ -2,11 +2,13 @@
 
 #include "controller/CvFactoryPreset.h"
 #include "params/CvParameterSet.h"
+#include "processor/CvStateFormat.h"
 
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
-#include <atomic>
+#include <deque>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace corvella {
@@ -55,31 +57,50 @@ public:
     // Applies preset `index` value by value through the host, without changing the current program.
     void applyFactoryPreset(std::int32_t index);
     const CvParameterSet& getParameterSet() const { return parameterSet; }
-    std::int32_t getCurrentProgram() const { return currentProgram; }
+    std::int32_t getCurrentProgram();
 
 protected:
     void setupFactoryPrograms();
 
 private:
+    // Edits for the host, made while stateLock was held and reported after it is released.
+    struct HostReport
+    {
+        std::vector<std::pair<Steinberg::Vst::ParamID, double>> edits;
+        bool gestures = false; // each edit inside beginEdit/endEdit, as a user's
+    };
+
     std::int32_t programForValue(double value);
+    double valueForProgram(std::int32_t program);
     // Reads a stream in the state format; only the controller's own state sets the program.
     Steinberg::tresult readState(Steinberg::IBStream* stream, bool withProgram);
-    Steinberg::tresult readStateLocked(Steinberg::IBStream* stream, bool withProgram);
-    // Tells the host every table value as an edit of its own.
-    void reportValuesToHost();
+    // Under stateLock: sets what a stream held and queues what the host must be told of it.
+    void applyLoadLocked(const std::vector<double>& streamed, const std::vector<bool>& present,
+                         const state::ReadResult& read, bool withProgram);
+    // Under stateLock: sets a preset's values and queues their edits.
+    void applyFactoryPresetLocked(std::int32_t index);
     void setCurrentProgramFromState(std::int32_t program);
-    double valueForProgram(std::int32_t program);
+    std::vector<double> currentValues();
+    // Under stateLock.
+    void queueReport(HostReport report);
+    // Without stateLock: reports what is queued, in order, unless another thread is doing so;
+    // that thread then reports it too.
+    void sendReports();
 
     CvParameterSet parameterSet;
-    bool applyingState = false; // true while setComponentState runs: no preset is applied then
+    // The fields below are stateLock's.
+    bool applyingState = false; // true while a state is being loaded: no preset is applied then
     std::int32_t currentProgram = -1;
     bool hasProgramList = false;
     // Set when a preset's values went to the host as edits: the host may still hold them, queued
     // for the processor's next block, when a state is loaded. That load then tells the host its
     // values as edits too, so that they arrive after the preset's and the loaded state stays.
-    std::atomic<bool> presetEditsReported{false};
-    // State loads and saves may come from several host threads at once: they take turns here, so
-    // that a save never holds half a load. No call into the host is made while it is held.
+    bool presetEditsReported = false;
+    std::deque<HostReport> reports;
+    bool reporting = false;
+    // State loads, saves and program changes may come from several host threads at once: they
+    // take turns here, so that a save never holds half a load or half a preset. No call into the
+    // host, its streams included, is made while it is held.
     std::recursive_mutex stateLock;
 };
 

@@ -83,41 +83,64 @@ tresult PLUGIN_API CvEditController::setParamNormalized(ParamID id, ParamValue v
     // processor's does.
     if (!std::isfinite(value))
         return kResultFalse;
-    const tresult result = EditController::setParamNormalized(id, value);
-    if (!hasProgramList || id != kProgramListId || applyingState)
-        return result;
+    if (!hasProgramList || id != kProgramListId)
+        return EditController::setParamNormalized(id, value);
 
-    const std::int32_t program = programForValue(value);
-    if (program == currentProgram)
-        return result;
-    applyFactoryPreset(program);
-    currentProgram = program;
+    tresult result = kResultFalse;
+    {
+        // A program change waits for a load on another thread, rather than being taken for
+        // part of it.
+        const std::lock_guard<std::recursive_mutex> lock(stateLock);
+        result = EditController::setParamNormalized(id, value);
+        if (applyingState)
+            return result;
+        const std::int32_t program = programForValue(value);
+        if (program == currentProgram)
+            return result;
+        applyFactoryPresetLocked(program);
+        currentProgram = program;
+    }
+    sendReports();
     return result;
 }
 
 void CvEditController::applyFactoryPreset(std::int32_t index)
 {
+    {
+        const std::lock_guard<std::recursive_mutex> lock(stateLock);
+        applyFactoryPresetLocked(index);
+    }
+    sendReports();
+}
+
+void CvEditController::applyFactoryPresetLocked(std::int32_t index)
+{
     const std::vector<CvFactoryPreset>* presets = getFactoryPresets();
     if (!presets || index < 0 || static_cast<std::size_t>(index) >= presets->size())
         return;
-    // Each value reaches the host as an ordinary edit, so the processor receives it as a
-    // parameter change and the host can record it.
+    // All values are set before the host hears of any, so that a save on another thread holds
+    // the whole preset or none of it. Each then reaches the host as an ordinary edit, so the
+    // processor receives it as a parameter change and the host can record it.
+    HostReport report;
+    report.gestures = true;
     for (const auto& [id, plain] : (*presets)[static_cast<std::size_t>(index)].values)
     {
         const CvParamSpec* spec = parameterSet.findSpec(id);
         if (!spec)
             continue;
         const double normalized = CvParameterSet::toNormalized(*spec, plain);
-        if (componentHandler)
-            componentHandler->beginEdit(id);
         setParamNormalized(id, normalized);
-        if (componentHandler)
-        {
-            componentHandler->performEdit(id, normalized);
-            componentHandler->endEdit(id);
-            presetEditsReported = true;
-        }
+        report.edits.emplace_back(id, normalized);
     }
+    if (componentHandler && !report.edits.empty())
+        presetEditsReported = true;
+    queueReport(std::move(report));
+}
+
+std::int32_t CvEditController::getCurrentProgram()
+{
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
+    return currentProgram;
 }
 
 } // namespace corvella

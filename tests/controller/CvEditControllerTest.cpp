@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 using namespace corvella;
@@ -167,12 +169,12 @@ TEST(CvEditController, StateStreamsOfEveryShape)
         f.handler.edits.clear();
         EXPECT_EQ(f.load(c.bytes, c.fromProcessor), c.result) << c.what;
         // Loading never applies a preset. As a preset was chosen before, a load that succeeds
-        // tells the host the values it loaded.
+        // tells the host the values it loaded, and a program it names, with no gesture.
         std::vector<Edit> reported;
         for (ParamID id = 0; c.result == kResultOk && id < ParamID(vastora::kParamCount); ++id)
-            reported.insert(reported.end(), {{Edit::Begin, id, 0.0},
-                                             {Edit::Perform, id, f.controller->getParamNormalized(id)},
-                                             {Edit::End, id, 0.0}});
+            reported.push_back({Edit::Perform, id, f.controller->getParamNormalized(id)});
+        if (c.result == kResultOk && !c.fromProcessor && c.program == 2)
+            reported.push_back({Edit::Perform, kProgramListId, 1.0});
         EXPECT_EQ(f.handler.edits, reported) << c.what;
         EXPECT_EQ(f.controller->getCurrentProgram(), c.program) << c.what;
         for (int id = 0; id < c.valuesSet; ++id)
@@ -200,29 +202,87 @@ TEST(CvEditController, SecondInitializeAndBadStreamsAreRefused)
     EXPECT_EQ(StateBytes::readI32(f.save(), 104), -1);
 }
 
-TEST(CvEditController, SavesDuringLoadsOnAnotherThreadHoldOneWholeState)
+TEST(CvEditController, StateCallsAndProgramChangesOnSeveralThreadsNeitherMixNorLose)
 {
+    // Loads on one thread, program changes on another, saves on a third, and a host that takes
+    // its time over each edit. Two presets and two states that set every value: each save, and
+    // each run of twelve edits the host hears, holds one of them whole; no program change is lost
+    // to a load; no load's edits carry a gesture.
     const std::vector<double> other = {400, 90, 12000, 0.4, 70, 30, 8, 1, 3, -9, 10, 1.3};
-    Fixture f(threePresets());
+    std::vector<CvFactoryPreset> presets(2);
+    for (std::size_t id = 0; id < 12; ++id)
+    {
+        presets[0].values.emplace_back(ParamID(id), kValues[id]);
+        presets[1].values.emplace_back(ParamID(id), other[id]);
+    }
+    Fixture f(presets);
+    // States name no program, so that every program change below is a change.
     const std::vector<char> states[2] = {StateBytes::make(2, kValues, true, -1), StateBytes::make(2, other, true, -1)};
-    std::vector<double> loaded[2];
+    std::vector<double> saved[2], heard[2];
     for (int k = 1; k >= 0; --k)
     {
         f.load(states[k]);
-        loaded[k] = StateBytes::values(f.save());
+        saved[k] = StateBytes::values(f.save());
+        for (ParamID id = 0; id < 12; ++id)
+            heard[k].push_back(f.controller->getParamNormalized(id));
     }
-    std::atomic<bool> loading{true};
+    f.handler.edits.clear();
+    f.handler.performTime = std::chrono::microseconds(20);
+    constexpr int kCalls = 200;
+    std::atomic<int> running{2};
     std::thread loader([&] {
-        for (int k = 0; k < 3000; ++k)
+        for (int k = 0; k < kCalls; ++k)
             f.load(states[k % 2]);
-        loading = false;
+        --running;
     });
-    int saves = 0, mixed = 0;
-    for (; loading; ++saves)
+    std::thread chooser([&] {
+        for (int k = 0; k < kCalls; ++k)
+            f.controller->setParamNormalized(kProgramListId, k % 2);
+        --running;
+    });
+    int saves = 0, mixedSaves = 0;
+    for (; running > 0; ++saves)
     {
         const std::vector<double> v = StateBytes::values(f.save());
-        mixed += v != loaded[0] && v != loaded[1];
+        mixedSaves += v != saved[0] && v != saved[1];
     }
     loader.join();
-    EXPECT_EQ(mixed, 0) << "of " << saves << " saves";
+    chooser.join();
+    EXPECT_EQ(mixedSaves, 0) << "of " << saves << " saves";
+
+    std::vector<double> run;
+    int gestures = 0, mixedRuns = 0;
+    for (const Edit& e : f.handler.edits)
+    {
+        gestures += e.kind == Edit::Begin;
+        if (e.kind != Edit::Perform || e.id >= 12)
+            continue;
+        mixedRuns += e.id != run.size();
+        run.push_back(e.value);
+        if (run.size() == 12)
+        {
+            mixedRuns += run != heard[0] && run != heard[1];
+            run.clear();
+        }
+    }
+    EXPECT_EQ(mixedRuns, 0);
+    EXPECT_TRUE(run.empty());
+    EXPECT_EQ(gestures, 12 * kCalls); // every program change, and only those
+}
+
+TEST(CvEditController, NoStateCallHoldsALockWhileTheHostsStreamWorks)
+{
+    // Hosts that do a stream's I/O on their main thread may have that thread make another call
+    // into the controller first.
+    Fixture f(threePresets());
+    const std::function<void()> others[] = {[&] { f.save(); },
+                                            [&] { f.load(StateBytes::make(2, kValues)); },
+                                            [&] { f.controller->setParamNormalized(kProgramListId, 1.0); }};
+    for (const auto& other : others)
+        for (bool fromProcessor : {false, true})
+        {
+            HandOffStream load(other, StateBytes::make(2, kValues)), save(other);
+            EXPECT_EQ(fromProcessor ? f.controller->setComponentState(&load) : f.controller->setState(&load), kResultOk);
+            EXPECT_EQ(f.controller->getState(&save), kResultOk);
+        }
 }

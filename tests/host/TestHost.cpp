@@ -4,27 +4,35 @@
 #include "public.sdk/source/vst/utility/stringconvert.h"
 
 #include <stdexcept>
+#include <thread>
 
 namespace corvella::testing {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
+void RecordingHandler::record(const Edit& edit)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    edits.push_back(edit);
+}
+
 tresult PLUGIN_API RecordingHandler::beginEdit(ParamID id)
 {
-    edits.push_back({Edit::Begin, id, 0.0});
+    record({Edit::Begin, id, 0.0});
     return kResultOk;
 }
 
 tresult PLUGIN_API RecordingHandler::performEdit(ParamID id, ParamValue value)
 {
-    edits.push_back({Edit::Perform, id, value});
+    record({Edit::Perform, id, value});
+    std::this_thread::sleep_for(performTime);
     return kResultOk;
 }
 
 tresult PLUGIN_API RecordingHandler::endEdit(ParamID id)
 {
-    edits.push_back({Edit::End, id, 0.0});
+    record({Edit::End, id, 0.0});
     return kResultOk;
 }
 
@@ -88,6 +96,20 @@ tresult TestHost::syncControllerToProcessor()
         return kResultFalse;
     stream.seek(0, IBStream::kIBSeekSet, nullptr);
     return controller().setComponentState(&stream);
+}
+
+std::vector<char> controllerState(IEditController& controller)
+{
+    MemoryStream stream;
+    if (controller.getState(&stream) != kResultOk)
+        return {};
+    return std::vector<char>(stream.getData(), stream.getData() + stream.getSize());
+}
+
+tresult loadControllerState(IEditController& controller, std::vector<char> bytes)
+{
+    MemoryStream stream(bytes.data(), static_cast<TSize>(bytes.size()));
+    return controller.setState(&stream);
 }
 
 std::string TestHost::valueText(ParamID id, double normalized)

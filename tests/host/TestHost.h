@@ -7,6 +7,8 @@
 #include "public.sdk/source/vst/hosting/module.h"
 #include "public.sdk/source/vst/hosting/plugprovider.h"
 
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,11 +29,13 @@ struct Edit
     bool operator==(const Edit& o) const { return kind == o.kind && id == o.id && value == o.value; }
 };
 
-// The host's component handler: records every edit in order.
+// The host's component handler: records every edit in order, from any thread.
 class RecordingHandler : public Steinberg::Vst::IComponentHandler
 {
 public:
     std::vector<Edit> edits;
+    // A host whose performEdit takes this long (it may update its own views, say).
+    std::chrono::microseconds performTime{0};
 
     Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) override;
     Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;
@@ -40,6 +44,10 @@ public:
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
     Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
     Steinberg::uint32 PLUGIN_API release() override { return 1; }
+
+private:
+    void record(const Edit& edit);
+    std::mutex mutex;
 };
 
 // An offline host: loads the built Vastora.vst3 bundle the way a DAW does (module entry, factory,
@@ -71,6 +79,10 @@ private:
     RecordingHandler recorder;
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider;
 };
+
+// The controller's own state, saved and loaded as a host does with its project.
+std::vector<char> controllerState(Steinberg::Vst::IEditController& controller);
+Steinberg::tresult loadControllerState(Steinberg::Vst::IEditController& controller, std::vector<char> bytes);
 
 std::string toUtf8(const Steinberg::Vst::TChar* text);
 std::u16string toUtf16(const std::string& text);

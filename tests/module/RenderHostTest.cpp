@@ -2,6 +2,7 @@
 // the processor as a host relays them.
 #include "host/TestHost.h"
 #include "support/ProcessorHarness.h"
+#include "support/FactoryPresetValues.h"
 #include "support/StateBytes.h"
 
 #include "public.sdk/source/common/memorystream.h"
@@ -9,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <random>
+#include <utility>
 
 using namespace corvella::testing;
 using namespace Steinberg;
@@ -93,37 +96,113 @@ TEST(RenderHost, ControllerEditsRelayedToTheProcessorMatchTheControllersValues)
         EXPECT_NEAR(values[id], expected[id], 1e-9 * std::max(1.0, expected[id])) << id;
 }
 
-TEST(RenderHost, AProjectRestoredAfterAProgramChoiceOutlastsTheChoicesQueuedEdits)
+namespace {
+
+constexpr ParamID kProgramChange = 0x7FFF0000;
+const std::vector<double> kProject = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
+
+std::vector<double> preset(int program)
 {
-    // A host that chooses the first program of every new instance, restores the project right
-    // after, and delivers the edits it queued meanwhile at the next block.
-    const std::vector<double> project = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
+    const auto& values = corvella::vastora::testing::kFactoryPresetValues[program];
+    return {values.begin(), values.end()};
+}
+
+// Processor and controller, once the host has settled, both hold the values expected.
+void expectBothHold(TestHost& host, ProcessorHarness& audio, const std::vector<double>& expected, const char* what)
+{
+    const std::vector<double> processor = StateBytes::values(audio.getState());
+    const std::vector<double> controller = StateBytes::values(controllerState(host.controller()));
+    ASSERT_EQ(processor.size(), 12u);
+    ASSERT_EQ(controller.size(), 12u);
+    for (std::size_t id = 0; id < 12; ++id)
+    {
+        const double tolerance = 1e-9 * std::max(1.0, std::fabs(expected[id]));
+        EXPECT_NEAR(processor[id], expected[id], tolerance) << what << ", processor, id " << id;
+        EXPECT_NEAR(controller[id], expected[id], tolerance) << what << ", controller, id " << id;
+    }
+}
+
+} // namespace
+
+TEST(RenderHost, AJuceHostReopensAProjectAsSaved)
+{
+    // JUCE's host (Carla and other JUCE-based hosts) keeps every parameter's value in a cache,
+    // each with a flag "send at the next block". Creating the instance and opening the project
+    // choose a program there. The state calls follow, with the cache re-read from the controller
+    // after the processor's state only. At the next block flagged entries go to the processor
+    // and then to the controller. An edit sets its entry and flags it.
+    struct Row
+    {
+        const char* what;
+        std::vector<double> processor, controller;
+        int32 program;
+    };
+    const Row rows[] = {
+        {"program 3, values changed", kProject, kProject, 3},
+        {"program 13 alone", preset(13), preset(13), 13},
+        {"program 0, values changed", kProject, kProject, 0},
+        {"saved between a program change and the block that sent it", kProject, preset(3), 3},
+    };
+    for (const Row& row : rows)
+    {
+        TestHost host;
+        ProcessorHarness audio(host.componentUnknown());
+        audio.start();
+        std::map<ParamID, std::pair<double, bool>> cache;
+        cache[kProgramChange] = {row.program / 13.0, true};
+        host.handler().edits.clear();
+        ASSERT_EQ(audio.setState(StateBytes::make(2, row.processor)), kResultOk);
+        ASSERT_EQ(host.syncControllerToProcessor(), kResultOk);
+        for (ParamID id : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, kProgramChange})
+            cache[id].first = host.controller().getParamNormalized(id);
+        ASSERT_EQ(loadControllerState(host.controller(), StateBytes::make(2, row.controller, true, row.program)), kResultOk);
+        // What the first block sends the controller may make it edit again.
+        for (int block = 0; block < 2; ++block)
+        {
+            for (const Edit& e : host.handler().edits)
+                if (e.kind == Edit::Perform)
+                    cache[e.id] = {e.value, true};
+            host.handler().edits.clear();
+            BlockChanges sent;
+            for (auto& [id, entry] : cache)
+                if (std::exchange(entry.second, false))
+                    sent.emplace_back(id, entry.first);
+            audio.render(noise<float>(64, 3), 64, {{0, sent}});
+            for (const auto& [id, value] : sent)
+                host.controller().setParamNormalized(id, value);
+        }
+        expectBothHold(host, audio, row.controller, row.what);
+        EXPECT_EQ(StateBytes::readI32(controllerState(host.controller()), 104), row.program) << row.what;
+        for (ParamID id = 0; id < 12; ++id)
+            EXPECT_NEAR(cache[id].first, host.controller().getParamNormalized(id), 1e-12) << row.what << ", host, id " << id;
+    }
+}
+
+TEST(RenderHost, ArdourReopensASessionAsSavedWithoutAGesture)
+{
+    // Ardour reopens a session by choosing its last program through the controller, then
+    // restores the saved values and hands over both states; edits reach the processor at its next
+    // block. It takes a gesture for a user's touch, which writes automation: no state load may
+    // report one. Without a program chosen first, a load reports nothing at all.
     for (bool programFirst : {true, false})
     {
-        SCOPED_TRACE(programFirst ? "program chosen first" : "no program chosen");
+        const char* what = programFirst ? "program chosen first" : "no program chosen";
         TestHost host;
         ProcessorHarness audio(host.componentUnknown());
         audio.start();
         host.handler().edits.clear();
         if (programFirst)
-            host.controller().setParamNormalized(0x7FFF0000, 0.0);
-        const std::size_t queued = host.handler().edits.size();
-        ASSERT_EQ(audio.setState(StateBytes::make(2, project)), kResultOk);
+            host.controller().setParamNormalized(kProgramChange, 10.0 / 13.0);
+        const std::size_t beforeLoad = host.handler().edits.size();
+        ASSERT_EQ(audio.setState(StateBytes::make(2, kProject)), kResultOk);
         ASSERT_EQ(host.syncControllerToProcessor(), kResultOk);
-        // Only a load after a preset's edits reports its own; a plain one reports nothing.
-        EXPECT_EQ(host.handler().edits.size() - queued, programFirst ? 36u : 0u);
+        ASSERT_EQ(loadControllerState(host.controller(), StateBytes::make(2, kProject, true, -1)), kResultOk);
+        const std::vector<Edit> loadEdits(host.handler().edits.begin() + std::ptrdiff_t(beforeLoad), host.handler().edits.end());
+        EXPECT_EQ(loadEdits.size(), programFirst ? 12u : 0u) << what;
+        for (const Edit& e : loadEdits)
+            EXPECT_EQ(e.kind, Edit::Perform) << what;
 
-        audio.render(noise<float>(512, 3), 512, {{0, relayedEdits(host)}});
-        MemoryStream controllerState;
-        ASSERT_EQ(host.controller().getState(&controllerState), kResultOk);
-        const std::vector<double> processorValues = StateBytes::values(audio.getState());
-        const std::vector<double> controllerValues = StateBytes::values(
-            std::vector<char>(controllerState.getData(), controllerState.getData() + controllerState.getSize()));
-        for (int id = 0; id < 12; ++id)
-        {
-            const double tolerance = 1e-9 * std::max(1.0, std::fabs(project[id]));
-            EXPECT_NEAR(processorValues[id], project[id], tolerance) << id;
-            EXPECT_NEAR(controllerValues[id], project[id], tolerance) << id;
-        }
+        audio.render(noise<float>(64, 3), 64, {{0, relayedEdits(host)}});
+        expectBothHold(host, audio, kProject, what);
     }
 }
