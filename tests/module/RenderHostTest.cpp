@@ -107,19 +107,15 @@ std::vector<double> preset(int program)
     return {values.begin(), values.end()};
 }
 
-// Processor and controller, once the host has settled, both hold the values expected.
-void expectBothHold(TestHost& host, ProcessorHarness& audio, const std::vector<double>& expected, const char* what)
+// How far the processor's or the controller's values, once the host has settled, are from those
+// expected (relative to each value, at least 1).
+double worstDeviation(TestHost& host, ProcessorHarness& audio, const std::vector<double>& expected)
 {
-    const std::vector<double> processor = StateBytes::values(audio.getState());
-    const std::vector<double> controller = StateBytes::values(controllerState(host.controller()));
-    ASSERT_EQ(processor.size(), 12u);
-    ASSERT_EQ(controller.size(), 12u);
-    for (std::size_t id = 0; id < 12; ++id)
-    {
-        const double tolerance = 1e-9 * std::max(1.0, std::fabs(expected[id]));
-        EXPECT_NEAR(processor[id], expected[id], tolerance) << what << ", processor, id " << id;
-        EXPECT_NEAR(controller[id], expected[id], tolerance) << what << ", controller, id " << id;
-    }
+    double worst = 0.0;
+    for (const auto& values : {StateBytes::values(audio.getState()), StateBytes::values(controllerState(host.controller()))})
+        for (std::size_t id = 0; id < 12; ++id)
+            worst = std::max(worst, id < values.size() ? std::fabs(values[id] - expected[id]) / std::max(1.0, std::fabs(expected[id])) : 1.0);
+    return worst;
 }
 
 } // namespace
@@ -171,7 +167,7 @@ TEST(RenderHost, AJuceHostReopensAProjectAsSaved)
             for (const auto& [id, value] : sent)
                 host.controller().setParamNormalized(id, value);
         }
-        expectBothHold(host, audio, row.controller, row.what);
+        EXPECT_LT(worstDeviation(host, audio, row.controller), 1e-9) << row.what;
         EXPECT_EQ(StateBytes::readI32(controllerState(host.controller()), 104), row.program) << row.what;
         for (ParamID id = 0; id < 12; ++id)
             EXPECT_NEAR(cache[id].first, host.controller().getParamNormalized(id), 1e-12) << row.what << ", host, id " << id;
@@ -203,6 +199,6 @@ TEST(RenderHost, ArdourReopensASessionAsSavedWithoutAGesture)
             EXPECT_EQ(e.kind, Edit::Perform) << what;
 
         audio.render(noise<float>(64, 3), 64, {{0, relayedEdits(host)}});
-        expectBothHold(host, audio, kProject, what);
+        EXPECT_LT(worstDeviation(host, audio, kProject), 1e-9) << what;
     }
 }

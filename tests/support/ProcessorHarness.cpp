@@ -123,6 +123,8 @@ tresult PLUGIN_API RefusingStream::tell(int64* pos)
 HandOffStream::HandOffStream(std::function<void()> meanwhile, std::vector<char> bytes)
     : meanwhile(std::move(meanwhile))
 {
+    if (bytes.empty())
+        return;
     MemoryStream::write(bytes.data(), static_cast<int32>(bytes.size()), nullptr);
     MemoryStream::seek(0, kIBSeekSet, nullptr);
 }

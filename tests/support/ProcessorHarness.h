@@ -95,8 +95,7 @@ private:
 class HandOffStream final : public Steinberg::MemoryStream
 {
 public:
-    explicit HandOffStream(std::function<void()> meanwhile) : meanwhile(std::move(meanwhile)) {}
-    HandOffStream(std::function<void()> meanwhile, std::vector<char> bytes);
+    explicit HandOffStream(std::function<void()> meanwhile, std::vector<char> bytes = {});
     Steinberg::tresult PLUGIN_API read(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* numBytesRead) override;
     Steinberg::tresult PLUGIN_API write(void* buffer, Steinberg::int32 numBytes, Steinberg::int32* written) override;
 
