@@ -143,8 +143,10 @@ TEST(ReverbReferenceIdle, ANearDcTailInTheLinesOutlastsTheIdleTest)
     PlainValues dark = kDefaults;
     for (auto [id, v] : {std::pair{0, 70.0}, {2, 3565.0}, {3, 5.09}, {6, 4.0}, {7, 2.0}, {10, 39.0}, {11, 1.14}})
         dark[std::size_t(id)] = v;
-    for (const auto& [values, rightSign] : {std::pair{dark, -1.0f}, {kDefaults, 1.0f}})
+    for (const auto& row : {std::pair{dark, -1.0f}, {kDefaults, 1.0f}})
     {
+        const PlainValues& values = row.first;
+        const float rightSign = row.second;
         ReverbEngine engine;
         reference::ReverbEngine original;
         std::vector<corvella::CvDspEngine*> both = {&engine, &original};
