@@ -97,13 +97,13 @@ private:
         std::unique_ptr<double[]> heap;
         double* values = nullptr;
     };
-    // Reads a stream into values (NaN for each value it did not hold); true when it had any.
+    // Reads a stream into values (NaN for each value it did not hold); any tells whether it held
+    // one at all.
     Steinberg::tresult readState(Steinberg::IBStream* state, double* values, bool& any) const;
 
     CvValueExchange exchange;
     // The main thread's working space for the exchange, under mainThreadLock, sized once.
     std::vector<double> mainValues;
-    std::vector<bool> mainPresent;
 };
 
 } // namespace corvella

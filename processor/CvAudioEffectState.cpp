@@ -32,8 +32,7 @@ tresult PLUGIN_API CvAudioEffect::getState(IBStream* stream)
         return kOutOfMemory;
     {
         const std::lock_guard<std::mutex> lock(mainThreadLock);
-        const std::vector<double>& latest = getLatestPlainValues();
-        std::copy(latest.begin(), latest.end(), values);
+        exchange.latest(values);
     }
     // The processor knows no programs; the controller keeps the current one in its own state.
     const bool ok =
