@@ -65,7 +65,42 @@ void copyToString128(const char* text, String128 target)
     target[127] = 0;
 }
 
-CvEditController::CvEditController(const CvParamSpec* table, std::int32_t count) : parameterSet(table, count) {}
+CvEditController::CvEditController(const CvParamSpec* table, std::int32_t count)
+    : parameterSet(table, count), reports(reportedIds(parameterSet))
+{
+}
+
+std::vector<ParamID> CvEditController::reportedIds(const CvParameterSet& set)
+{
+    std::vector<ParamID> ids;
+    for (const CvParamSpec& spec : set.getRecords())
+        ids.push_back(spec.id);
+    ids.push_back(kProgramListId);
+    return ids;
+}
+
+tresult PLUGIN_API CvEditController::setComponentHandler(IComponentHandler* handler)
+{
+    // The SDK asks the handler for its extensions: outside the lock.
+    const tresult result = EditController::setComponentHandler(handler);
+    setReportHandler(handler);
+    return result;
+}
+
+tresult PLUGIN_API CvEditController::terminate()
+{
+    setReportHandler(nullptr);
+    return EditControllerEx1::terminate();
+}
+
+void CvEditController::setReportHandler(IComponentHandler* handler)
+{
+    // The last reference to the handler replaced may go with the host's code: outside the lock.
+    IPtr<IComponentHandler> next(handler), replaced;
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
+    replaced = reportHandler;
+    reportHandler = next;
+}
 
 CvEditController::~CvEditController() = default;
 

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "controller/CvFactoryPreset.h"
+#include "controller/CvHostReports.h"
 #include "params/CvParameterSet.h"
 #include "processor/CvStateFormat.h"
 
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
-#include <deque>
 #include <mutex>
-#include <utility>
 #include <vector>
 
 namespace corvella {
@@ -40,6 +39,8 @@ public:
                                                                  Steinberg::Vst::ParamValue valueNormalized) override;
     Steinberg::tresult PLUGIN_API setParamNormalized(Steinberg::Vst::ParamID id,
                                                      Steinberg::Vst::ParamValue value) override;
+    Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
+    Steinberg::tresult PLUGIN_API terminate() override;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
     // The SDK writes through the name and reads the attribute ID without looking at them: null
     // is refused here with kInvalidArgument.
@@ -63,41 +64,40 @@ protected:
     void setupFactoryPrograms();
 
 private:
-    // Edits for the host, made while stateLock was held and reported after it is released.
-    struct HostReport
+    // A call that may have the host told of values: counted from its start, and what is due is
+    // sent when it ends, after stateLock is released.
+    struct ReportingCall
     {
-        std::vector<std::pair<Steinberg::Vst::ParamID, double>> edits;
-        bool gestures = false; // each edit inside beginEdit/endEdit, as a user's
+        CvHostReports& reports;
+        Steinberg::IPtr<Steinberg::Vst::IComponentHandler> handler; // set under stateLock
+        explicit ReportingCall(CvHostReports& r) : reports(r) { reports.begin(); }
+        ~ReportingCall() { reports.finish(handler); }
     };
 
+    Steinberg::tresult changeProgram(Steinberg::Vst::ParamValue value);
     std::int32_t programForValue(double value);
     double valueForProgram(std::int32_t program);
     // Reads a stream in the state format; only the controller's own state sets the program.
     Steinberg::tresult readState(Steinberg::IBStream* stream, bool withProgram);
-    // Under stateLock: sets what a stream held and queues what the host must be told of it.
+    // Under stateLock: sets what a stream held and marks what the host must be told of it.
     void applyLoadLocked(const std::vector<double>& streamed, const std::vector<bool>& present,
                          const state::ReadResult& read, bool withProgram);
-    // Under stateLock: sets a preset's values and queues their edits.
+    // Under stateLock: sets a preset's values and marks them due.
     void applyFactoryPresetLocked(std::int32_t index);
     void setCurrentProgramFromState(std::int32_t program);
-    std::vector<double> currentValues();
-    // Under stateLock.
-    void queueReport(HostReport report);
-    // Without stateLock: reports what is queued, in order, unless another thread is doing so;
-    // that thread then reports it too.
-    void sendReports();
+    static std::vector<Steinberg::Vst::ParamID> reportedIds(const CvParameterSet& set);
+    void setReportHandler(Steinberg::Vst::IComponentHandler* handler);
 
     CvParameterSet parameterSet;
+    // What the host has heard of the table's parameters and the program change (its own lock).
+    CvHostReports reports;
     // The fields below are stateLock's.
-    bool applyingState = false; // true while a state is being loaded: no preset is applied then
+    bool applyingState = false;  // true while a state is being loaded: no preset is applied then
+    bool applyingPreset = false; // true while a preset's values are set
     std::int32_t currentProgram = -1;
     bool hasProgramList = false;
-    // Set when a preset's values went to the host as edits: the host may still hold them, queued
-    // for the processor's next block, when a state is loaded. That load then tells the host its
-    // values as edits too, so that they arrive after the preset's and the loaded state stays.
-    bool presetEditsReported = false;
-    std::deque<HostReport> reports;
-    bool reporting = false;
+    // The host's handler, for reports from any thread.
+    Steinberg::IPtr<Steinberg::Vst::IComponentHandler> reportHandler;
     // State loads, saves and program changes may come from several host threads at once: they
     // take turns here, so that a save never holds half a load or half a preset. No call into the
     // host, its streams included, is made while it is held.

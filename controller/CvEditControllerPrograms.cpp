@@ -83,34 +83,52 @@ tresult PLUGIN_API CvEditController::setParamNormalized(ParamID id, ParamValue v
     // processor's does.
     if (!std::isfinite(value))
         return kResultFalse;
-    if (!hasProgramList || id != kProgramListId)
-        return EditController::setParamNormalized(id, value);
+    if (id == kProgramListId)
+        return changeProgram(value);
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
+    // A load or a preset sets values here too; anything else is the host or the editor, which
+    // know the value they set.
+    const bool fromHost = !applyingState && !applyingPreset;
+    if (fromHost && reports.isEcho(id, value))
+        return kResultTrue; // the controller's value stands: a newer one may be due after it
+    const tresult result = EditController::setParamNormalized(id, value);
+    if (result == kResultTrue)
+        reports.set(id, getParamNormalized(id), fromHost);
+    return result;
+}
 
-    tresult result = kResultFalse;
-    {
-        // A program change waits for a load on another thread, rather than being taken for
-        // part of it.
-        const std::lock_guard<std::recursive_mutex> lock(stateLock);
-        result = EditController::setParamNormalized(id, value);
-        if (applyingState)
-            return result;
-        const std::int32_t program = programForValue(value);
-        if (program == currentProgram)
-            return result;
-        applyFactoryPresetLocked(program);
-        currentProgram = program;
-    }
-    sendReports();
+tresult CvEditController::changeProgram(ParamValue value)
+{
+    // Declared before the lock, so that the preset's edits go out after it is released.
+    ReportingCall call(reports);
+    // A program change waits for a load on another thread, rather than being taken for part of
+    // it.
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
+    call.handler = reportHandler;
+    if (!hasProgramList)
+        return EditController::setParamNormalized(kProgramListId, value);
+    // The host handing back the program it is being told, rounded: no choice, and a load on
+    // another thread may have replaced it.
+    if (!applyingState && reports.isEcho(kProgramListId, value))
+        return kResultTrue;
+    const tresult result = EditController::setParamNormalized(kProgramListId, value);
+    reports.set(kProgramListId, getParamNormalized(kProgramListId), !applyingState);
+    if (applyingState)
+        return result;
+    const std::int32_t program = programForValue(value);
+    if (program == currentProgram)
+        return result;
+    applyFactoryPresetLocked(program);
+    currentProgram = program;
     return result;
 }
 
 void CvEditController::applyFactoryPreset(std::int32_t index)
 {
-    {
-        const std::lock_guard<std::recursive_mutex> lock(stateLock);
-        applyFactoryPresetLocked(index);
-    }
-    sendReports();
+    ReportingCall call(reports);
+    const std::lock_guard<std::recursive_mutex> lock(stateLock);
+    call.handler = reportHandler;
+    applyFactoryPresetLocked(index);
 }
 
 void CvEditController::applyFactoryPresetLocked(std::int32_t index)
@@ -119,22 +137,20 @@ void CvEditController::applyFactoryPresetLocked(std::int32_t index)
     if (!presets || index < 0 || static_cast<std::size_t>(index) >= presets->size())
         return;
     // All values are set before the host hears of any, so that a save on another thread holds
-    // the whole preset or none of it. Each then reaches the host as an ordinary edit, so the
-    // processor receives it as a parameter change and the host can record it.
-    HostReport report;
-    report.gestures = true;
+    // the whole preset or none of it. Each then reaches the host as a value change, in the
+    // preset's order, and the processor receives it as a parameter change. No gesture: a host
+    // takes one for a user's touch and records automation, and it selects a session's program
+    // this way while it restores the session.
+    applyingPreset = true;
     for (const auto& [id, plain] : (*presets)[static_cast<std::size_t>(index)].values)
     {
         const CvParamSpec* spec = parameterSet.findSpec(id);
         if (!spec)
             continue;
-        const double normalized = CvParameterSet::toNormalized(*spec, plain);
-        setParamNormalized(id, normalized);
-        report.edits.emplace_back(id, normalized);
+        setParamNormalized(id, CvParameterSet::toNormalized(*spec, plain));
+        reports.markDue(id);
     }
-    if (componentHandler && !report.edits.empty())
-        presetEditsReported = true;
-    queueReport(std::move(report));
+    applyingPreset = false;
 }
 
 std::int32_t CvEditController::getCurrentProgram()

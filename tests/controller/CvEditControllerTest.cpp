@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <thread>
 
 using namespace corvella;
@@ -80,6 +82,18 @@ struct Fixture
 };
 
 const std::vector<double> kValues = {100, 50, 2000, 3.5, 20, 80, 2, 5, -6, 6, 70, 0.5};
+const std::vector<double> kOther = {400, 90, 12000, 0.4, 70, 30, 8, 1, 3, -9, 10, 1.3};
+const std::vector<double> kThird = {5, 10, 300, 9.0, 50, 60, 4, 9, -12, 0, 40, 0.2};
+
+// One preset per value list, each naming all twelve parameters.
+std::vector<CvFactoryPreset> presetsOf(const std::vector<std::vector<double>>& lists)
+{
+    std::vector<CvFactoryPreset> presets(lists.size());
+    for (std::size_t p = 0; p < lists.size(); ++p)
+        for (std::size_t id = 0; id < lists[p].size(); ++id)
+            presets[p].values.emplace_back(ParamID(id), lists[p][id]);
+    return presets;
+}
 
 } // namespace
 
@@ -119,8 +133,8 @@ TEST(CvEditController, PresetEntriesForUnknownIdsAreSkippedWithoutEdits)
 {
     Fixture f(threePresets());
     f.controller->setParamNormalized(kProgramListId, 0.5); // "Odd"
-    ASSERT_EQ(f.handler.edits.size(), 3u);
-    EXPECT_EQ(f.handler.edits[0].id, 5u);
+    ASSERT_EQ(f.handler.edits.size(), 1u);
+    EXPECT_EQ(f.handler.edits[0], (Edit{Edit::Perform, 5, 0.2}));
     EXPECT_DOUBLE_EQ(f.plain(5), 20.0);
 }
 
@@ -165,14 +179,21 @@ TEST(CvEditController, StateStreamsOfEveryShape)
     for (const Case& c : cases)
     {
         Fixture f(threePresets());
-        f.controller->setParamNormalized(kProgramListId, 0.5); // current program 1
+        f.controller->setParamNormalized(kProgramListId, 0.5); // current program 1: the host hears 5
+        std::vector<double> before;
+        for (ParamID id = 0; id < ParamID(vastora::kParamCount); ++id)
+            before.push_back(f.controller->getParamNormalized(id));
         f.handler.edits.clear();
         EXPECT_EQ(f.load(c.bytes, c.fromProcessor), c.result) << c.what;
-        // Loading never applies a preset. As a preset was chosen before, a load that succeeds
-        // tells the host the values it loaded, and a program it names, with no gesture.
+        // Loading never applies a preset. The host is told, with no gesture, the loaded value it
+        // heard otherwise (5), what the controller's own state changed, and a program it names.
         std::vector<Edit> reported;
-        for (ParamID id = 0; c.result == kResultOk && id < ParamID(vastora::kParamCount); ++id)
-            reported.push_back({Edit::Perform, id, f.controller->getParamNormalized(id)});
+        for (ParamID id = 0; id < ParamID(std::min(c.valuesSet, vastora::kParamCount)); ++id)
+        {
+            const double now = f.controller->getParamNormalized(id);
+            if (id == 5 || (!c.fromProcessor && std::fabs(now - before[id]) > 1e-12))
+                reported.push_back({Edit::Perform, id, now});
+        }
         if (c.result == kResultOk && !c.fromProcessor && c.program == 2)
             reported.push_back({Edit::Perform, kProgramListId, 1.0});
         EXPECT_EQ(f.handler.edits, reported) << c.what;
@@ -205,31 +226,23 @@ TEST(CvEditController, SecondInitializeAndBadStreamsAreRefused)
 TEST(CvEditController, StateCallsAndProgramChangesOnSeveralThreadsNeitherMixNorLose)
 {
     // Loads on one thread, program changes on another, saves on a third, and a host that takes
-    // its time over each edit. Two presets and two states that set every value: each save, and
-    // each run of twelve edits the host hears, holds one of them whole; no program change is lost
-    // to a load; no load's edits carry a gesture.
-    const std::vector<double> other = {400, 90, 12000, 0.4, 70, 30, 8, 1, 3, -9, 10, 1.3};
-    std::vector<CvFactoryPreset> presets(2);
-    for (std::size_t id = 0; id < 12; ++id)
-    {
-        presets[0].values.emplace_back(ParamID(id), kValues[id]);
-        presets[1].values.emplace_back(ParamID(id), other[id]);
-    }
-    Fixture f(presets);
+    // its time over each edit. Two presets and two states that set every value: each save holds
+    // one of them whole; no program change is lost to a load; nothing carries a gesture; and once
+    // all calls are done, the last value the host heard of each parameter is the controller's.
+    Fixture f(presetsOf({kValues, kOther}));
     // States name no program, so that every program change below is a change.
-    const std::vector<char> states[2] = {StateBytes::make(2, kValues, true, -1), StateBytes::make(2, other, true, -1)};
-    std::vector<double> saved[2], heard[2];
+    const std::vector<char> states[2] = {StateBytes::make(2, kValues, true, -1), StateBytes::make(2, kOther, true, -1)};
+    std::vector<double> saved[2];
     for (int k = 1; k >= 0; --k)
     {
         f.load(states[k]);
         saved[k] = StateBytes::values(f.save());
-        for (ParamID id = 0; id < 12; ++id)
-            heard[k].push_back(f.controller->getParamNormalized(id));
     }
     f.handler.edits.clear();
     f.handler.performTime = std::chrono::microseconds(20);
     constexpr int kCalls = 200;
     std::atomic<int> running{2};
+    std::atomic<int> lost{0};
     std::thread loader([&] {
         for (int k = 0; k < kCalls; ++k)
             f.load(states[k % 2]);
@@ -237,7 +250,11 @@ TEST(CvEditController, StateCallsAndProgramChangesOnSeveralThreadsNeitherMixNorL
     });
     std::thread chooser([&] {
         for (int k = 0; k < kCalls; ++k)
+        {
             f.controller->setParamNormalized(kProgramListId, k % 2);
+            // A load may follow at once (no program), but the one chosen before must not stand.
+            lost += f.controller->getCurrentProgram() == (k + 1) % 2;
+        }
         --running;
     });
     int saves = 0, mixedSaves = 0;
@@ -249,25 +266,17 @@ TEST(CvEditController, StateCallsAndProgramChangesOnSeveralThreadsNeitherMixNorL
     loader.join();
     chooser.join();
     EXPECT_EQ(mixedSaves, 0) << "of " << saves << " saves";
+    EXPECT_EQ(lost, 0);
 
-    std::vector<double> run;
-    int gestures = 0, mixedRuns = 0;
+    std::map<ParamID, double> heard;
     for (const Edit& e : f.handler.edits)
     {
-        gestures += e.kind == Edit::Begin;
-        if (e.kind != Edit::Perform || e.id >= 12)
-            continue;
-        mixedRuns += e.id != run.size();
-        run.push_back(e.value);
-        if (run.size() == 12)
-        {
-            mixedRuns += run != heard[0] && run != heard[1];
-            run.clear();
-        }
+        EXPECT_EQ(e.kind, Edit::Perform);
+        heard[e.id] = e.value;
     }
-    EXPECT_EQ(mixedRuns, 0);
-    EXPECT_TRUE(run.empty());
-    EXPECT_EQ(gestures, 12 * kCalls); // every program change, and only those
+    EXPECT_EQ(heard.size(), 12u);
+    for (const auto& [id, value] : heard)
+        EXPECT_EQ(value, f.controller->getParamNormalized(id)) << id;
 }
 
 TEST(CvEditController, NoStateCallHoldsALockWhileTheHostsStreamWorks)
@@ -285,4 +294,126 @@ TEST(CvEditController, NoStateCallHoldsALockWhileTheHostsStreamWorks)
             EXPECT_EQ(fromProcessor ? f.controller->setComponentState(&load) : f.controller->setState(&load), kResultOk);
             EXPECT_EQ(f.controller->getState(&save), kResultOk);
         }
+}
+
+TEST(CvEditController, HostsThatEchoReenterOrEditMeanwhileEndOnTheControllersValues)
+{
+    // Stand-ins for what hosts do around a report: hand each edit back at once (JUCE's host, as
+    // float), load a state from inside it, let the user edit on another thread meanwhile, or load
+    // twice before a block. Once every call has returned, the last value the host heard of each
+    // parameter (and of the program, while one is current) is the controller's; the controller
+    // holds one whole state where the row names them; and a processor that took the last state
+    // and then the host's edits holds the controller's values.
+    const std::vector<char> a = StateBytes::make(2, kOther), b = StateBytes::make(2, kThird);
+    const std::vector<char> namingOne = StateBytes::make(2, kOther, true, 1), namingTwo = StateBytes::make(2, kThird, true, 2);
+    using Hook = std::function<void(Fixture&, ParamID, double)>;
+    const Hook echo = [](Fixture& f, ParamID id, double v) { f.controller->setParamNormalized(id, float(v)); };
+    int reentries = 0;
+    const Hook reenter = [&](Fixture& f, ParamID, double) {
+        if (++reentries < 10000) // before the fix: reports forever
+            f.load(a, true);
+    };
+    std::atomic<int> performed{0};
+    const Hook count = [&](Fixture&, ParamID, double) { ++performed; };
+    std::atomic<bool> released{false}, heldTooLong{false};
+    const Hook hold = [&](Fixture&, ParamID, double) { // the first edit, until released
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        if (performed++ == 0)
+            while (!released && !(heldTooLong = std::chrono::steady_clock::now() > deadline))
+                std::this_thread::yield();
+    };
+    struct Row
+    {
+        const char* what;
+        int trials;
+        Hook hook;
+        std::function<void(Fixture&)> run;
+        std::vector<std::vector<double>> wholes; // what the controller may end on
+        const std::vector<char>* processor;      // the state the processor took last
+    };
+    const Row rows[] = {
+        {"a load from inside each report", 1, reenter,
+         [&](Fixture& f) { f.controller->setParamNormalized(kProgramListId, 0.0); }, {kOther}, &a},
+        {"two loads before one block", 1, nullptr,
+         [&](Fixture& f) {
+             f.controller->setParamNormalized(kProgramListId, 0.0);
+             f.load(a, true);
+             f.load(b, true);
+         },
+         {kThird}, &b},
+        {"20,000 program changes while the host holds another thread's report", 1, hold,
+         [&](Fixture& f) {
+             performed = 0;
+             std::thread other([&] { f.controller->setParamNormalized(kProgramListId, 0.5); });
+             while (performed == 0)
+                 std::this_thread::yield();
+             for (int k = 1; k <= 20000; ++k) // each returns at once, leaving its edits to the other
+                 f.controller->setParamNormalized(kProgramListId, (k % 2) * 0.5);
+             released = true;
+             other.join();
+         },
+         {kValues}, nullptr},
+        {"loads naming programs on two threads, echoed", 100, echo,
+         [&](Fixture& f) {
+             f.controller->setParamNormalized(kProgramListId, 0.0);
+             std::thread other([&] { f.load(namingOne); });
+             f.load(namingTwo);
+             other.join();
+         },
+         {kOther, kThird}, nullptr},
+        {"the user chooses a program and drags Mix while a load reports", 100, count,
+         [&](Fixture& f) {
+             f.controller->setParamNormalized(kProgramListId, 0.0);
+             performed = 0;
+             std::atomic<bool> loaded{false};
+             std::thread other([&] {
+                 f.load(namingOne);
+                 loaded = true;
+             });
+             while (performed < 2 && !loaded)
+                 std::this_thread::yield();
+             for (const auto& [id, value] : {std::pair<ParamID, double>{kProgramListId, 1.0}, {5, 0.123}})
+             {
+                 // As the editor edits: the host hears it too.
+                 f.controller->setParamNormalized(id, value);
+                 f.controller->performEdit(id, value);
+             }
+             other.join();
+         },
+         {}, nullptr},
+    };
+    for (const Row& row : rows)
+        for (int trial = 0; trial < row.trials; ++trial)
+        {
+            Fixture f(presetsOf({kValues, kOther, kThird}));
+            f.handler.performTime = std::chrono::microseconds(row.trials > 1 ? 20 : 0);
+            if (row.hook)
+                f.handler.onPerform = [&](ParamID id, double v) { row.hook(f, id, v); };
+            row.run(f);
+            f.handler.onPerform = nullptr;
+            EXPECT_LT(f.handler.edits.size(), 100u) << row.what; // the latest of each, no history
+            std::map<ParamID, double> heard;
+            for (const Edit& e : f.handler.edits)
+            {
+                ASSERT_EQ(e.kind, Edit::Perform) << row.what;
+                heard[e.id] = e.value;
+            }
+            if (f.controller->getCurrentProgram() < 0)
+                heard.erase(kProgramListId);
+            for (const auto& [id, value] : heard)
+                ASSERT_EQ(value, f.controller->getParamNormalized(id)) << row.what << ", trial " << trial << ", id " << id;
+            // The processor took the state, then the host's edits in place of its values.
+            std::vector<double> values = StateBytes::values(f.save()), processor;
+            for (std::size_t id = 0; row.processor && id < 12; ++id)
+                processor.push_back(heard.count(ParamID(id)) ? f.plain(ParamID(id)) : StateBytes::values(*row.processor)[id]);
+            const auto near = [&](const std::vector<double>& whole) {
+                for (std::size_t id = 0; id < whole.size(); ++id)
+                    if (std::fabs(values[id] - whole[id]) > 1e-9 * std::max(1.0, std::fabs(whole[id])))
+                        return false;
+                return true;
+            };
+            EXPECT_TRUE(row.wholes.empty() || std::any_of(row.wholes.begin(), row.wholes.end(), near)) << row.what << ", trial " << trial;
+            EXPECT_TRUE(near(processor)) << row.what << ", trial " << trial;
+        }
+    EXPECT_FALSE(heldTooLong);
 }

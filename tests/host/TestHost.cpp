@@ -27,6 +27,8 @@ tresult PLUGIN_API RecordingHandler::performEdit(ParamID id, ParamValue value)
 {
     record({Edit::Perform, id, value});
     std::this_thread::sleep_for(performTime);
+    if (onPerform)
+        onPerform(id, value);
     return kResultOk;
 }
 

@@ -8,6 +8,7 @@
 #include "public.sdk/source/vst/hosting/plugprovider.h"
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ public:
     std::vector<Edit> edits;
     // A host whose performEdit takes this long (it may update its own views, say).
     std::chrono::microseconds performTime{0};
+    // What the host does with each performEdit after recording it: calls back into the plug-in.
+    std::function<void(Steinberg::Vst::ParamID, double)> onPerform;
 
     Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) override;
     Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;

@@ -1,0 +1,113 @@
+#include "controller/CvHostReports.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvella {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+CvHostReports::CvHostReports(const std::vector<ParamID>& ids)
+{
+    slots.reserve(ids.size());
+    for (ParamID id : ids)
+        slots.push_back(Slot{id});
+    due.reserve(ids.size());
+}
+
+bool CvHostReports::same(double a, double b) { return std::fabs(a - b) <= 1e-12; }
+
+std::size_t CvHostReports::find(ParamID id) const
+{
+    for (std::size_t k = 0; k < slots.size(); ++k)
+        if (slots[k].id == id)
+            return k;
+    return kNone;
+}
+
+void CvHostReports::markDueLocked(std::size_t slot)
+{
+    if (std::find(due.begin(), due.end(), slot) == due.end())
+        due.push_back(slot);
+}
+
+void CvHostReports::clearDueLocked(std::size_t slot) { due.erase(std::remove(due.begin(), due.end(), slot), due.end()); }
+
+void CvHostReports::set(ParamID id, double value, bool heard)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    const std::size_t slot = find(id);
+    if (slot == kNone)
+        return;
+    slots[slot].value = value;
+    if (!heard)
+        return;
+    slots[slot].heard = value;
+    slots[slot].known = true;
+    clearDueLocked(slot);
+}
+
+void CvHostReports::markDue(ParamID id)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    const std::size_t slot = find(id);
+    if (slot != kNone)
+        markDueLocked(slot);
+}
+
+bool CvHostReports::heardOther(ParamID id, double value)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    const std::size_t slot = find(id);
+    return slot != kNone && slots[slot].known && !same(slots[slot].heard, value);
+}
+
+bool CvHostReports::isEcho(ParamID id, double value)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    return inFlight != kNone && sender == std::this_thread::get_id() && slots[inFlight].id == id &&
+           static_cast<float>(value) == static_cast<float>(inFlightValue);
+}
+
+void CvHostReports::begin()
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    ++openCalls;
+}
+
+void CvHostReports::finish(IComponentHandler* handler)
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    --openCalls;
+    if (sending)
+        return;
+    if (!handler)
+    {
+        due.clear(); // no host is listening
+        return;
+    }
+    sending = true;
+    sender = std::this_thread::get_id();
+    for (bool sentOne = false; !due.empty() && !(sentOne && openCalls > 0); sentOne = true)
+    {
+        const std::size_t slot = due.front();
+        due.erase(due.begin());
+        const ParamID id = slots[slot].id;
+        const double value = slots[slot].value;
+        inFlight = slot;
+        inFlightValue = value;
+        lock.unlock();
+        handler->performEdit(id, value);
+        lock.lock();
+        inFlight = kNone;
+        slots[slot].heard = value;
+        slots[slot].known = true;
+        // Replaced while it went out: the host must hear the newer value after it.
+        if (!same(slots[slot].value, value))
+            markDueLocked(slot);
+    }
+    sending = false;
+}
+
+} // namespace corvella
