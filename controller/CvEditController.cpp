@@ -81,26 +81,18 @@ std::vector<ParamID> CvEditController::reportedIds(const CvParameterSet& set)
 
 tresult PLUGIN_API CvEditController::setComponentHandler(IComponentHandler* handler)
 {
-    // The SDK asks the handler for its extensions: outside the lock.
     const tresult result = EditController::setComponentHandler(handler);
-    setReportHandler(handler);
+    reports.setHandler(handler);
     return result;
 }
 
 tresult PLUGIN_API CvEditController::terminate()
 {
-    setReportHandler(nullptr);
+    reports.setHandler(nullptr);
     return EditControllerEx1::terminate();
 }
 
-void CvEditController::setReportHandler(IComponentHandler* handler)
-{
-    // The last reference to the handler replaced may go with the host's code: outside the lock.
-    IPtr<IComponentHandler> next(handler), replaced;
-    const std::lock_guard<std::recursive_mutex> lock(stateLock);
-    replaced = reportHandler;
-    reportHandler = next;
-}
+tresult CvEditController::performEdit(ParamID id, ParamValue value) { return reports.perform(id, value); }
 
 CvEditController::~CvEditController() = default;
 

@@ -41,6 +41,8 @@ public:
                                                      Steinberg::Vst::ParamValue value) override;
     Steinberg::tresult PLUGIN_API setComponentHandler(Steinberg::Vst::IComponentHandler* handler) override;
     Steinberg::tresult PLUGIN_API terminate() override;
+    // The editor's edits: see CvHostReports::perform.
+    Steinberg::tresult performEdit(Steinberg::Vst::ParamID id, Steinberg::Vst::ParamValue value) override;
     Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
     // The SDK writes through the name and reads the attribute ID without looking at them: null
     // is refused here with kInvalidArgument.
@@ -64,16 +66,6 @@ protected:
     void setupFactoryPrograms();
 
 private:
-    // A call that may have the host told of values: counted from its start, and what is due is
-    // sent when it ends, after stateLock is released.
-    struct ReportingCall
-    {
-        CvHostReports& reports;
-        Steinberg::IPtr<Steinberg::Vst::IComponentHandler> handler; // set under stateLock
-        explicit ReportingCall(CvHostReports& r) : reports(r) { reports.begin(); }
-        ~ReportingCall() { reports.finish(handler); }
-    };
-
     Steinberg::tresult changeProgram(Steinberg::Vst::ParamValue value);
     std::int32_t programForValue(double value);
     double valueForProgram(std::int32_t program);
@@ -86,7 +78,6 @@ private:
     void applyFactoryPresetLocked(std::int32_t index);
     void setCurrentProgramFromState(std::int32_t program);
     static std::vector<Steinberg::Vst::ParamID> reportedIds(const CvParameterSet& set);
-    void setReportHandler(Steinberg::Vst::IComponentHandler* handler);
 
     CvParameterSet parameterSet;
     // What the host has heard of the table's parameters and the program change (its own lock).
@@ -96,8 +87,6 @@ private:
     bool applyingPreset = false; // true while a preset's values are set
     std::int32_t currentProgram = -1;
     bool hasProgramList = false;
-    // The host's handler, for reports from any thread.
-    Steinberg::IPtr<Steinberg::Vst::IComponentHandler> reportHandler;
     // State loads, saves and program changes may come from several host threads at once: they
     // take turns here, so that a save never holds half a load or half a preset. No call into the
     // host, its streams included, is made while it is held.

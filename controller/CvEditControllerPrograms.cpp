@@ -100,11 +100,10 @@ tresult PLUGIN_API CvEditController::setParamNormalized(ParamID id, ParamValue v
 tresult CvEditController::changeProgram(ParamValue value)
 {
     // Declared before the lock, so that the preset's edits go out after it is released.
-    ReportingCall call(reports);
+    const CvHostReports::Call call(reports);
     // A program change waits for a load on another thread, rather than being taken for part of
     // it.
     const std::lock_guard<std::recursive_mutex> lock(stateLock);
-    call.handler = reportHandler;
     if (!hasProgramList)
         return EditController::setParamNormalized(kProgramListId, value);
     // The host handing back the program it is being told, rounded: no choice, and a load on
@@ -120,14 +119,14 @@ tresult CvEditController::changeProgram(ParamValue value)
         return result;
     applyFactoryPresetLocked(program);
     currentProgram = program;
+    reports.withhold(kProgramListId, program < 0);
     return result;
 }
 
 void CvEditController::applyFactoryPreset(std::int32_t index)
 {
-    ReportingCall call(reports);
+    const CvHostReports::Call call(reports);
     const std::lock_guard<std::recursive_mutex> lock(stateLock);
-    call.handler = reportHandler;
     applyFactoryPresetLocked(index);
 }
 

@@ -69,10 +69,9 @@ tresult CvEditController::readState(IBStream* stream, bool withProgram)
     {
         return kOutOfMemory;
     }
-    ReportingCall call(reports);
+    const CvHostReports::Call call(reports);
     {
         const std::lock_guard<std::recursive_mutex> lock(stateLock);
-        call.handler = reportHandler;
         applyLoadLocked(streamed, present, read, withProgram);
     }
     return read.complete ? kResultOk : kResultFalse; // the values set from a short stream stay set
@@ -135,6 +134,8 @@ void CvEditController::setCurrentProgramFromState(int32 program)
     // The SDK's own setter: the program-change parameter moves, no preset is applied.
     EditController::setParamNormalized(kProgramListId, program < 0 ? 0.0 : valueForProgram(program));
     reports.set(kProgramListId, getParamNormalized(kProgramListId), false);
+    // No program has no value of its own: the parameter's 0 would read as a choice of the first.
+    reports.withhold(kProgramListId, program < 0);
     currentProgram = program;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace corvella {
 
@@ -16,6 +17,14 @@ CvHostReports::CvHostReports(const std::vector<ParamID>& ids)
     due.reserve(ids.size());
 }
 
+CvHostReports::Call::Call(CvHostReports& reports) : reports(reports)
+{
+    const std::lock_guard<std::mutex> lock(reports.mutex);
+    ++reports.openCalls;
+}
+
+CvHostReports::Call::~Call() { reports.finish(); }
+
 bool CvHostReports::same(double a, double b) { return std::fabs(a - b) <= 1e-12; }
 
 std::size_t CvHostReports::find(ParamID id) const
@@ -28,11 +37,22 @@ std::size_t CvHostReports::find(ParamID id) const
 
 void CvHostReports::markDueLocked(std::size_t slot)
 {
-    if (std::find(due.begin(), due.end(), slot) == due.end())
+    // Without a handler no host is listening; with one, nothing is due once it goes.
+    if (handler && !slots[slot].withheld && std::find(due.begin(), due.end(), slot) == due.end())
         due.push_back(slot);
 }
 
 void CvHostReports::clearDueLocked(std::size_t slot) { due.erase(std::remove(due.begin(), due.end(), slot), due.end()); }
+
+void CvHostReports::setHandler(IComponentHandler* newHandler)
+{
+    // Swapped, so that neither handler is referenced or released under the lock.
+    IPtr<IComponentHandler> other(newHandler);
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::swap(handler, other);
+    if (!handler)
+        due.clear();
+}
 
 void CvHostReports::set(ParamID id, double value, bool heard)
 {
@@ -56,6 +76,17 @@ void CvHostReports::markDue(ParamID id)
         markDueLocked(slot);
 }
 
+void CvHostReports::withhold(ParamID id, bool withheld)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    const std::size_t slot = find(id);
+    if (slot == kNone)
+        return;
+    slots[slot].withheld = withheld;
+    if (withheld)
+        clearDueLocked(slot);
+}
+
 bool CvHostReports::heardOther(ParamID id, double value)
 {
     const std::lock_guard<std::mutex> lock(mutex);
@@ -70,27 +101,41 @@ bool CvHostReports::isEcho(ParamID id, double value)
            static_cast<float>(value) == static_cast<float>(inFlightValue);
 }
 
-void CvHostReports::begin()
+tresult CvHostReports::perform(ParamID id, double value)
 {
+    const Call call(*this);
+    IPtr<IComponentHandler> to;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        to = handler;
+    }
+    if (!to)
+        return kResultFalse;
+    const tresult result = to->performEdit(id, value);
+    to = nullptr;
     const std::lock_guard<std::mutex> lock(mutex);
-    ++openCalls;
+    const std::size_t slot = find(id);
+    if (slot != kNone)
+    {
+        slots[slot].heard = value;
+        slots[slot].known = true;
+        if (!same(slots[slot].value, value))
+            markDueLocked(slot);
+    }
+    return result;
 }
 
-void CvHostReports::finish(IComponentHandler* handler)
+void CvHostReports::finish()
 {
     std::unique_lock<std::mutex> lock(mutex);
     --openCalls;
     if (sending)
         return;
-    if (!handler)
-    {
-        due.clear(); // no host is listening
-        return;
-    }
     sending = true;
     sender = std::this_thread::get_id();
     for (bool sentOne = false; !due.empty() && !(sentOne && openCalls > 0); sentOne = true)
     {
+        IPtr<IComponentHandler> to = handler;
         const std::size_t slot = due.front();
         due.erase(due.begin());
         const ParamID id = slots[slot].id;
@@ -98,7 +143,8 @@ void CvHostReports::finish(IComponentHandler* handler)
         inFlight = slot;
         inFlightValue = value;
         lock.unlock();
-        handler->performEdit(id, value);
+        to->performEdit(id, value);
+        to = nullptr;
         lock.lock();
         inFlight = kNone;
         slots[slot].heard = value;
