@@ -313,7 +313,7 @@ TEST(CvEditController, HostsThatEchoReenterOrEditMeanwhileEndOnTheControllersVal
     using Hook = std::function<void(Fixture&, ParamID, double)>;
     std::atomic<int> performed{0}, ownEdits{0};
     std::atomic<bool> done{false}, heldTooLong{false};
-    std::thread::id caller;
+    std::atomic<std::thread::id> caller{};
     std::thread other;
     // Runs `meanwhile` inside the first edit (of the program only, with `program`).
     const auto first = [&](std::function<void(Fixture&)> meanwhile, bool program = false) -> Hook {
@@ -398,7 +398,7 @@ TEST(CvEditController, HostsThatEchoReenterOrEditMeanwhileEndOnTheControllersVal
          [&](Fixture& f) {
              caller = std::this_thread::get_id();
              choose(f, 0.5);
-             caller = {};
+             caller = std::thread::id();
              done = true;
              other.join();
              EXPECT_LT(ownEdits, 50); // it hands the loader's edits over once it has sent one
