@@ -42,6 +42,15 @@ void CvHostReports::markDueLocked(std::size_t slot)
         due.push_back(slot);
 }
 
+void CvHostReports::toldLocked(std::size_t slot, double value)
+{
+    slots[slot].heard = value;
+    slots[slot].known = true;
+    // Replaced while it went out: the host must hear the newer value after it.
+    if (!same(slots[slot].value, value))
+        markDueLocked(slot);
+}
+
 void CvHostReports::clearDueLocked(std::size_t slot) { due.erase(std::remove(due.begin(), due.end(), slot), due.end()); }
 
 void CvHostReports::setHandler(IComponentHandler* newHandler)
@@ -116,12 +125,7 @@ tresult CvHostReports::perform(ParamID id, double value)
     const std::lock_guard<std::mutex> lock(mutex);
     const std::size_t slot = find(id);
     if (slot != kNone)
-    {
-        slots[slot].heard = value;
-        slots[slot].known = true;
-        if (!same(slots[slot].value, value))
-            markDueLocked(slot);
-    }
+        toldLocked(slot, value);
     return result;
 }
 
@@ -147,11 +151,7 @@ void CvHostReports::finish()
         to = nullptr;
         lock.lock();
         inFlight = kNone;
-        slots[slot].heard = value;
-        slots[slot].known = true;
-        // Replaced while it went out: the host must hear the newer value after it.
-        if (!same(slots[slot].value, value))
-            markDueLocked(slot);
+        toldLocked(slot, value);
     }
     sending = false;
 }

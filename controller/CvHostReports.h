@@ -81,6 +81,8 @@ private:
     std::size_t find(Steinberg::Vst::ParamID id) const;
     void markDueLocked(std::size_t slot);
     void clearDueLocked(std::size_t slot);
+    // The host has just been told `value` for the slot.
+    void toldLocked(std::size_t slot, double value);
     void finish();
 
     std::mutex mutex;
